@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <type_traits>
+#include <vector>
 
 #include "ostrel/core/memory_resource.hpp"
 
@@ -52,5 +53,9 @@ class ResourceAllocator {
  private:
   MemoryResource* resource_;
 };
+
+// The vector every value stores its coordinates in.
+template <class T>
+using ResourceVector = std::vector<T, ResourceAllocator<T>>;
 
 }  // namespace ostrel
