@@ -25,3 +25,4 @@
 #include "ostrel/spatial/spatial.hpp"
 #include "ostrel/spatial/spatial_ptr.hpp"
 #include "ostrel/spatial/unknown.hpp"
+#include "ostrel/text/owkt.hpp"

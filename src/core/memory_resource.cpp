@@ -18,9 +18,15 @@ class NewDeleteResource final : public MemoryResource {
   bool IsEqual(MemoryResource const& other) const override { return this == &other; }
 };
 
+// The refusal of the null resource, with the library's fixed message.
+class BadAllocation final : public std::bad_alloc {
+ public:
+  char const* what() const noexcept override { return "bad allocation"; }
+};
+
 class NullResource final : public MemoryResource {
  public:
-  void* Allocate(std::size_t, std::size_t) override { throw std::bad_alloc(); }
+  void* Allocate(std::size_t, std::size_t) override { throw BadAllocation(); }
   void Deallocate(void*, std::size_t, std::size_t) override {}
   bool IsEqual(MemoryResource const& other) const override { return this == &other; }
 };

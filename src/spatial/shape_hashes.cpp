@@ -62,7 +62,8 @@ void ShapeHashes::swap(ShapeHashes& other) noexcept {
   attribute_hash_.swap(other.attribute_hash_);
 }
 
-std::uint64_t ShapeHashes::GetOrDoHashForAttributes(std::function<std::uint64_t()> const& fn) const {
+std::uint64_t ShapeHashes::GetOrDoHashForAttributes(
+    std::function<std::uint64_t()> const& fn) const {
   std::uint64_t cached = attribute_hash_.load();
   if (cached != 0) return cached;
   return attribute_hash_.store(fn());

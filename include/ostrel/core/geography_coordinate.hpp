@@ -18,6 +18,7 @@
 // longitude. Either both fields are NaN (invalid) or neither is.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <iosfwd>
@@ -72,12 +73,29 @@ struct GeographyGrid {
   static constexpr std::uint64_t kLongitudeSignBit = std::uint64_t{1} << 62;
   static constexpr std::uint64_t kInvalid = ~std::uint64_t{0};
 
+  // llround of a non-negative double below 2^62, inline: truncation is one
+  // instruction and x - trunc(x) is exact, so the half-away-from-zero rule is
+  // kept bit for bit without a call into the maths library.
+  static std::uint64_t RoundHalfAway(double x) {
+    auto truncated = static_cast<std::int64_t>(x);
+    return static_cast<std::uint64_t>(truncated) +
+           (x - static_cast<double>(truncated) >= 0.5 ? 1 : 0);
+  }
   // Codes of |latitude| and |longitude|, both already in range.
   static std::uint64_t LatitudeCode(double abs_latitude) {
-    return static_cast<std::uint64_t>(std::llround(kLatitudeUnitsPerRadian * abs_latitude));
+    return RoundHalfAway(kLatitudeUnitsPerRadian * abs_latitude);
   }
   static std::uint64_t LongitudeCode(double abs_longitude) {
-    return static_cast<std::uint64_t>(std::llround(kLongitudeUnitsPerRadian * abs_longitude));
+    return RoundHalfAway(kLongitudeUnitsPerRadian * abs_longitude);
+  }
+  // The magnitude with its sign bit replaced by `sign` (0 or the sign bit):
+  // hemispheres are random in real data, so no branch.
+  static double WithSign(double magnitude, std::uint64_t sign) {
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) | sign);
+  }
+  // The sign bit of x when `code` is not 0, else 0: code 0 never carries a sign.
+  static std::uint64_t SignUnlessZero(double x, std::uint64_t code) {
+    return code != 0 ? std::bit_cast<std::uint64_t>(x) & kLatitudeSignBit : 0;
   }
   static double LatitudeOfCode(std::uint64_t code) {
     return code == kLatitudeCodeOfHalfPi ? kHalfPi
@@ -110,14 +128,11 @@ class GeographyCoordinate {
       double lat = latitude.Get().Get();
       double lon = longitude.Get().Get();
       if (lat != lat || lon != lon) return;
-      bool south = 0 > lat;
       lon = G::EncodableLongitude(lon);
-      bool west = 0 > lon;
       std::uint64_t lon_code = G::LongitudeCode(std::fabs(lon));
       std::uint64_t lat_code = G::LatitudeCode(std::fabs(lat));
-      word_ = lat_code * G::kLongitudeRadix + lon_code;
-      if (south && lat_code != 0) word_ |= G::kLatitudeSignBit;
-      if (west && lon_code != 0) word_ |= G::kLongitudeSignBit;
+      word_ = (lat_code * G::kLongitudeRadix + lon_code) | G::SignUnlessZero(lat, lat_code) |
+              (G::SignUnlessZero(lon, lon_code) >> 1);
     }
     Packed(Longitude const& longitude, Latitude const& latitude) : Packed(latitude, longitude) {}
 
@@ -137,10 +152,10 @@ class GeographyCoordinate {
       using G = detail::GeographyGrid;
       if (word_ == G::kInvalid) return {Latitude(), Longitude()};
       std::uint64_t code = word_ & ~(G::kLatitudeSignBit | G::kLongitudeSignBit);
-      double lon = G::LongitudeOfCode(code % G::kLongitudeRadix);
-      double lat = G::LatitudeOfCode(code / G::kLongitudeRadix);
-      if (word_ & G::kLatitudeSignBit) lat = -lat;
-      if (word_ & G::kLongitudeSignBit) lon = -lon;
+      std::uint64_t lat_code = code / G::kLongitudeRadix;
+      std::uint64_t lon_code = code - lat_code * G::kLongitudeRadix;
+      double lat = G::WithSign(G::LatitudeOfCode(lat_code), word_ & G::kLatitudeSignBit);
+      double lon = G::WithSign(G::LongitudeOfCode(lon_code), (word_ << 1) & G::kLatitudeSignBit);
       return {Latitude(lat), Longitude(lon)};
     }
 
@@ -161,10 +176,8 @@ class GeographyCoordinate {
     lon = G::EncodableLongitude(lon);
     std::uint64_t lat_code = G::LatitudeCode(std::fabs(lat));
     std::uint64_t lon_code = G::LongitudeCode(std::fabs(lon));
-    latitude_ = G::LatitudeOfCode(lat_code);
-    longitude_ = G::LongitudeOfCode(lon_code);
-    if (0 > lat && lat_code != 0) latitude_ = -latitude_;
-    if (0 > lon && lon_code != 0) longitude_ = -longitude_;
+    latitude_ = G::WithSign(G::LatitudeOfCode(lat_code), G::SignUnlessZero(lat, lat_code));
+    longitude_ = G::WithSign(G::LongitudeOfCode(lon_code), G::SignUnlessZero(lon, lon_code));
   }
   GeographyCoordinate(Longitude const& longitude, Latitude const& latitude)
       : GeographyCoordinate(latitude, longitude) {}

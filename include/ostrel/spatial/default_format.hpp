@@ -63,8 +63,8 @@ class OSTREL_EXPORT DefaultSpatial : public G, public DefaultFormat {
                  Attributes const& attributes);
   DefaultSpatial(ShapeType shape_type, Points const& points, Lines const& lines,
                  Polys const& polys);
-  DefaultSpatial(ShapeType shape_type, Points const& points, Lines const& lines,
-                 Polys const& polys, Attributes const& attributes);
+  DefaultSpatial(ShapeType shape_type, Points const& points, Lines const& lines, Polys const& polys,
+                 Attributes const& attributes);
   // Takes the packed vectors with their allocators, unchecked; the sources
   // are left empty.
   DefaultSpatial(ShapeType shape_type, PackedPoints&& points, PackedLines&& lines,

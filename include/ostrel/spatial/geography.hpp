@@ -32,8 +32,7 @@ class OSTREL_EXPORT Geography : public Spatial, public Shape<GeographyCoordinate
 
   struct Attributes {
     Attributes() = default;
-    Attributes(SRID original, SRID converted, TopologicalType topological,
-               WindingOrder winding)
+    Attributes(SRID original, SRID converted, TopologicalType topological, WindingOrder winding)
         : original_srid(original),
           converted_srid(converted),
           topological_type(topological),

@@ -60,7 +60,8 @@ class OSTREL_EXPORT ShapeHashes {
   struct KeyHash {
     std::size_t operator()(Key const& k) const {
       std::uint64_t v = (std::uint64_t{k.line} << 32 | k.ring) * 0x9E3779B97F4A7C15ULL;
-      return static_cast<std::size_t>(v ^ (v >> 29) ^ (std::uint64_t{k.poly} * 0xC2B2AE3D27D4EB4FULL));
+      return static_cast<std::size_t>(v ^ (v >> 29) ^
+                                      (std::uint64_t{k.poly} * 0xC2B2AE3D27D4EB4FULL));
     }
   };
   using Map = std::unordered_map<Key, std::uint64_t, KeyHash, std::equal_to<Key>,

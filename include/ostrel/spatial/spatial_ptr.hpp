@@ -28,10 +28,11 @@ template <class T>
 class UniquePtrDelete {
  public:
   UniquePtrDelete() : resource_(GetMemoryResource()) {}
-  UniquePtrDelete(MemoryResource* resource, std::size_t bytes) : resource_(resource), bytes_(bytes) {}
+  UniquePtrDelete(MemoryResource* resource, std::size_t bytes)
+      : resource_(resource), bytes_(bytes) {}
   template <class U>
-    requires std::is_convertible_v<U*, T*>
-  UniquePtrDelete(UniquePtrDelete<U> const& other)  // NOLINT(google-explicit-constructor)
+  requires std::is_convertible_v<U*, T*> UniquePtrDelete(
+      UniquePtrDelete<U> const& other)  // NOLINT(google-explicit-constructor)
       : resource_(other.GetResource()), bytes_(other.GetBytes()) {}
 
   // Runs the destructor without freeing, then returns the most-derived
