@@ -88,9 +88,9 @@ void AppendCoordinate(std::string& out, GeometryCoordinate const& c) {
 }
 
 void AppendCoordinate(std::string& out, GeographyCoordinate const& c) {
-  AppendNumber(out, Degrees(c.GetLongitude()).Get());
+  AppendNumber(out, Degrees(c.GetLongitude().Get()).Get());
   out.push_back(' ');
-  AppendNumber(out, Degrees(c.GetLatitude()).Get());
+  AppendNumber(out, Degrees(c.GetLatitude().Get()).Get());
 }
 
 template <class Range>
