@@ -167,7 +167,7 @@ template <class G>
 typename DefaultSpatial<G>::Coordinate DefaultSpatial<G>::CoordinateInLine(
     unsigned int line, unsigned int point) const {
   if constexpr (std::is_same_v<G, Geometry>) {
-    return Coordinate(lines_[line][point], this->GetBias());
+    return Coordinate(lines_[line][point], attributes_.bias);
   } else {
     return Coordinate(lines_[line][point]);
   }
@@ -177,7 +177,7 @@ template <class G>
 typename DefaultSpatial<G>::Coordinate DefaultSpatial<G>::CoordinateForPoint(
     unsigned int point) const {
   if constexpr (std::is_same_v<G, Geometry>) {
-    return Coordinate(points_[point], this->GetBias());
+    return Coordinate(points_[point], attributes_.bias);
   } else {
     return Coordinate(points_[point]);
   }
@@ -187,10 +187,26 @@ template <class G>
 typename DefaultSpatial<G>::Coordinate DefaultSpatial<G>::CoordinateInRingOfPoly(
     unsigned int poly, unsigned int ring, unsigned int point) const {
   if constexpr (std::is_same_v<G, Geometry>) {
-    return Coordinate(polys_[poly][ring][point], this->GetBias());
+    return Coordinate(polys_[poly][ring][point], attributes_.bias);
   } else {
     return Coordinate(polys_[poly][ring][point]);
   }
+}
+
+template <class G>
+detail::PackedRun<typename DefaultSpatial<G>::Coordinate> DefaultSpatial<G>::GetPackedLine(
+    unsigned int line) const {
+  detail::PackedRun<Coordinate> run{lines_[line].data(), {}};
+  if constexpr (std::is_same_v<G, Geometry>) run.bias = attributes_.bias;
+  return run;
+}
+
+template <class G>
+detail::PackedRun<typename DefaultSpatial<G>::Coordinate> DefaultSpatial<G>::GetPackedRing(
+    unsigned int poly, unsigned int ring) const {
+  detail::PackedRun<Coordinate> run{polys_[poly][ring].data(), {}};
+  if constexpr (std::is_same_v<G, Geometry>) run.bias = attributes_.bias;
+  return run;
 }
 
 template <class G>

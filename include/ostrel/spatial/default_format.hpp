@@ -104,6 +104,9 @@ class OSTREL_EXPORT DefaultSpatial : public G, public DefaultFormat {
     return polys_[poly][ring][point];
   }
 
+  detail::PackedRun<Coordinate> GetPackedLine(unsigned int line) const override;
+  detail::PackedRun<Coordinate> GetPackedRing(unsigned int poly, unsigned int ring) const override;
+
   std::uint64_t GetOrDoHashForPoint(std::function<std::uint64_t(unsigned int)> fn,
                                     unsigned int point) const override;
   std::uint64_t GetOrDoHashForLine(std::function<std::uint64_t(unsigned int)> fn,

@@ -30,6 +30,8 @@
 #include <memory>
 
 #include "ostrel/core/export.hpp"
+#include "ostrel/core/geography_coordinate.hpp"
+#include "ostrel/core/geometry_coordinate.hpp"
 #include "ostrel/core/hasher.hpp"
 
 namespace ostrel {
@@ -53,6 +55,25 @@ template <class C>
 class Shape;
 
 namespace detail {
+
+// The packed coordinates of one line or ring when a format keeps them in
+// one array (data is null otherwise), with the bias that unpacks planar
+// ones. Views read such runs directly instead of making a virtual call per
+// coordinate; the coordinates are the same either way.
+template <class C>
+struct PackedRun {
+  typename C::Packed const* data = nullptr;
+  GeometryCoordinate::Bias bias;
+};
+
+inline GeometryCoordinate Unpack(GeometryCoordinate::Packed packed,
+                                 GeometryCoordinate::Bias const& bias) {
+  return GeometryCoordinate(packed, bias);
+}
+inline GeographyCoordinate Unpack(GeographyCoordinate::Packed packed,
+                                  GeometryCoordinate::Bias const&) {
+  return GeographyCoordinate(packed);
+}
 
 // A random-access iterator over a range whose elements are computed on
 // access (so they are returned by value). Valid while its range lives.
@@ -127,18 +148,23 @@ template <class C>
 class ShapeLine : public IndexedRange<ShapeLine<C>, C> {
  public:
   ShapeLine(std::shared_ptr<ShapeLineOwner<C> const> owner, ShapeLineOwner<C> const* shape,
-            unsigned int line, unsigned int size)
+            unsigned int line, unsigned int size, PackedRun<C> run = {})
       : IndexedRange<ShapeLine<C>, C>(size),
         owner_(std::move(owner)),
         source_(owner_ ? owner_.get() : shape),
+        run_(run),
         line_(line) {}
 
-  C At(unsigned int point) const { return source_->CoordinateInLine(line_, point); }
+  C At(unsigned int point) const {
+    if (run_.data != nullptr) return Unpack(run_.data[point], run_.bias);
+    return source_->CoordinateInLine(line_, point);
+  }
   unsigned int GetIndex() const { return line_; }
 
  private:
   std::shared_ptr<ShapeLineOwner<C> const> owner_;
   ShapeLineOwner<C> const* source_;
+  PackedRun<C> run_;
   unsigned int line_;
 };
 
@@ -147,20 +173,25 @@ template <class C>
 class ShapeRing : public IndexedRange<ShapeRing<C>, C> {
  public:
   ShapeRing(std::shared_ptr<ShapeRingOwner<C> const> owner, ShapeRingOwner<C> const* shape,
-            unsigned int poly, unsigned int ring, unsigned int size)
+            unsigned int poly, unsigned int ring, unsigned int size, PackedRun<C> run = {})
       : IndexedRange<ShapeRing<C>, C>(size),
         owner_(std::move(owner)),
         source_(owner_ ? owner_.get() : shape),
+        run_(run),
         poly_(poly),
         ring_(ring) {}
 
-  C At(unsigned int point) const { return source_->CoordinateInRingOfPoly(poly_, ring_, point); }
+  C At(unsigned int point) const {
+    if (run_.data != nullptr) return Unpack(run_.data[point], run_.bias);
+    return source_->CoordinateInRingOfPoly(poly_, ring_, point);
+  }
   unsigned int GetPolyIndex() const { return poly_; }
   unsigned int GetIndex() const { return ring_; }
 
  private:
   std::shared_ptr<ShapeRingOwner<C> const> owner_;
   ShapeRingOwner<C> const* source_;
+  PackedRun<C> run_;
   unsigned int poly_;
   unsigned int ring_;
 };
@@ -246,6 +277,12 @@ class OSTREL_EXPORT Shape : public ShapeLineOwner<C>, public ShapeRingOwner<C> {
   virtual std::uint64_t HashForPoly(unsigned int poly) const = 0;
   virtual std::uint64_t HashForRingOfPoly(unsigned int poly, unsigned int ring) const = 0;
 
+  // After the shape's table: direct access to the packed coordinates of a
+  // line or ring, for formats that keep them in one array. The default
+  // offers none, and views then ask CoordinateInLine/CoordinateInRingOfPoly.
+  virtual detail::PackedRun<C> GetPackedLine(unsigned int) const { return {}; }
+  virtual detail::PackedRun<C> GetPackedRing(unsigned int, unsigned int) const { return {}; }
+
   // The count, then every member's hash order-independently.
   void HashForPoints(Hasher& hasher) const {
     unsigned int n = NumberOfPoints();
@@ -293,7 +330,9 @@ ShapeLines<C>::ShapeLines(Shape<C> const* shape)
 
 template <class C>
 ShapeLine<C> ShapeLines<C>::At(unsigned int line) const {
-  return ShapeLine<C>(shape_->GetLineOwner(line), shape_, line, shape_->SizeOfLine(line));
+  auto owner = shape_->GetLineOwner(line);
+  auto run = owner ? PackedRun<C>() : shape_->GetPackedLine(line);
+  return ShapeLine<C>(std::move(owner), shape_, line, shape_->SizeOfLine(line), run);
 }
 
 template <class C>
@@ -304,8 +343,10 @@ ShapePoly<C>::ShapePoly(Shape<C> const* shape, unsigned int poly)
 
 template <class C>
 ShapeRing<C> ShapePoly<C>::At(unsigned int ring) const {
-  return ShapeRing<C>(shape_->GetRingOwner(poly_, ring), shape_, poly_, ring,
-                      shape_->SizeOfRingInPoly(poly_, ring));
+  auto owner = shape_->GetRingOwner(poly_, ring);
+  auto run = owner ? PackedRun<C>() : shape_->GetPackedRing(poly_, ring);
+  return ShapeRing<C>(std::move(owner), shape_, poly_, ring, shape_->SizeOfRingInPoly(poly_, ring),
+                      run);
 }
 
 template <class C>
