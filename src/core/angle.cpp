@@ -1,8 +1,8 @@
 #include <cmath>
 #include <ostream>
-#include <sstream>
 #include <stdexcept>
 
+#include "detail/stream_text.hpp"
 #include "ostrel/core/angle.hpp"
 #include "ostrel/core/latitude.hpp"
 #include "ostrel/core/longitude.hpp"
@@ -54,19 +54,10 @@ std::ostream& operator<<(std::ostream& os, Longitude const& value) {
             << (0 > v ? "W" : "E");
 }
 
-namespace {
-template <class T>
-std::string ToString(T const& value) {
-  std::ostringstream os;
-  os << value;
-  return os.str();
-}
-}  // namespace
-
-std::string to_string(Degrees const& value) { return ToString(value); }
-std::string to_string(Radians const& value) { return ToString(value); }
-std::string to_string(Latitude const& value) { return ToString(value); }
-std::string to_string(Longitude const& value) { return ToString(value); }
+std::string to_string(Degrees const& value) { return detail::StreamText(value); }
+std::string to_string(Radians const& value) { return detail::StreamText(value); }
+std::string to_string(Latitude const& value) { return detail::StreamText(value); }
+std::string to_string(Longitude const& value) { return detail::StreamText(value); }
 
 }  // namespace ostrel
 

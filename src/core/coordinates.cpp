@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "detail/stream_text.hpp"
 #include "ostrel/core/geography_coordinate.hpp"
 #include "ostrel/core/geometry_coordinate.hpp"
 
@@ -19,13 +20,6 @@ void GeographyCoordinate::Packed::ThrowInvalidBitPattern() {
 }
 
 namespace {
-
-template <class T>
-std::string ToString(T const& value) {
-  std::ostringstream os;
-  os << value;
-  return os.str();
-}
 
 std::ostream& WritePlanar(std::ostream& os, double x, double y) {
   return os << "(" << x << ", " << y << ")";
@@ -61,14 +55,14 @@ std::ostream& operator<<(std::ostream& os,
   return WritePlanar(os, x, y);
 }
 
-std::string to_string(GeometryCoordinate const& c) { return ToString(c); }
+std::string to_string(GeometryCoordinate const& c) { return detail::StreamText(c); }
 
 std::string to_string(std::pair<GeometryCoordinate::Packed, GeometryCoordinate::Bias> const& c) {
-  return ToString(c);
+  return detail::StreamText(c);
 }
 
 std::string to_string(GeometryCoordinate::Packed const& packed, GeometryCoordinate::Bias bias) {
-  return ToString(std::make_pair(packed, bias));
+  return detail::StreamText(std::make_pair(packed, bias));
 }
 
 std::ostream& operator<<(std::ostream& os, GeographyCoordinate const& c) {
@@ -80,8 +74,8 @@ std::ostream& operator<<(std::ostream& os, GeographyCoordinate::Packed const& p)
   return os << "(" << lat << ", " << lon << ")";
 }
 
-std::string to_string(GeographyCoordinate const& c) { return ToString(c); }
-std::string to_string(GeographyCoordinate::Packed const& p) { return ToString(p); }
+std::string to_string(GeographyCoordinate const& c) { return detail::StreamText(c); }
+std::string to_string(GeographyCoordinate::Packed const& p) { return detail::StreamText(p); }
 
 }  // namespace ostrel
 

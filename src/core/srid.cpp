@@ -1,6 +1,6 @@
 #include <ostream>
-#include <sstream>
 
+#include "detail/stream_text.hpp"
 #include "ostrel/core/enumerations.hpp"
 #include "ostrel/core/srid.hpp"
 
@@ -110,10 +110,6 @@ std::string to_string(TopologicalType value) { return Text(value); }
 std::string to_string(WindingOrder value) { return Text(value); }
 std::string to_string(SRID::Authority value) { return Text(value); }
 
-std::string to_string(SRID value) {
-  std::ostringstream os;
-  os << value;
-  return os.str();
-}
+std::string to_string(SRID value) { return detail::StreamText(value); }
 
 }  // namespace ostrel

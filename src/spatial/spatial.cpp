@@ -1,9 +1,9 @@
 #include <atomic>
 #include <ostream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
+#include "detail/stream_text.hpp"
 #include "ostrel/spatial/default_format.hpp"
 #include "ostrel/spatial/identifying.hpp"
 #include "ostrel/spatial/spatial.hpp"
@@ -63,10 +63,6 @@ std::ostream& operator<<(std::ostream& os, Spatial const& value) {
   return os;
 }
 
-std::string to_string(Spatial const& value) {
-  std::ostringstream os;
-  os << value;
-  return os.str();
-}
+std::string to_string(Spatial const& value) { return detail::StreamText(value); }
 
 }  // namespace ostrel

@@ -357,24 +357,15 @@ class BodyParser {
 
   // The whole body, which must be followed by the end of the text.
   bool Parse() {
-    switch (p_.Tokens().Next().kind) {
-      case kPoint: Begin(ShapeType::Point, 1); return Tagged(2, &BodyParser::Coordinate) && End();
-      case kLineString:
-        Begin(ShapeType::LineString, 2);
-        return Tagged(2, &BodyParser::CoordinateList) && End();
-      case kPolygon: Begin(ShapeType::Polygon, 3); return Tagged(2, &BodyParser::RingList) && End();
-      case kMultiPoint:
-        Begin(ShapeType::MultiPoint, 4);
-        return Tagged(2, &BodyParser::MultiPointList) && End();
-      case kMultiLineString:
-        Begin(ShapeType::MultiLineString, 5);
-        return Tagged(2, &BodyParser::RingList) && End();
-      case kMultiPolygon:
-        Begin(ShapeType::MultiPolygon, 6);
-        return Tagged(2, &BodyParser::PolygonList) && End();
-      case kGeometryCollection: shape_type_ = ShapeType::Mixed; return Collection(0) && End();
-      default: return false;
+    int const token = p_.Tokens().Next().kind;
+    if (token == kGeometryCollection) {
+      shape_type_ = ShapeType::Mixed;
+      return Collection(0) && End();
     }
+    Rule const rule = ElementRule(token);
+    if (rule == nullptr) return false;
+    shape_type_ = static_cast<ShapeType>(element_);
+    return Tagged(2, rule) && End();
   }
 
   SpatialPtr Build() const {
@@ -388,9 +379,15 @@ class BodyParser {
  private:
   using Rule = bool (BodyParser::*)(int dimensions);
 
-  void Begin(ShapeType shape_type, int element) {
-    shape_type_ = shape_type;
-    element_ = element;
+  // The rule that reads the body of a POINT ... MULTIPOLYGON item; it sets
+  // the element kind, whose numbers 1-6 are those of the shape types.
+  Rule ElementRule(int token) {
+    static constexpr Rule kRules[] = {&BodyParser::Coordinate, &BodyParser::CoordinateList,
+                                      &BodyParser::RingList,   &BodyParser::MultiPointList,
+                                      &BodyParser::RingList,   &BodyParser::PolygonList};
+    if (token < kPoint || token > kMultiPolygon) return nullptr;
+    element_ = token - kPoint + 1;
+    return kRules[token - kPoint];
   }
 
   bool End() { return p_.Tokens().Peek() == kEnd; }
@@ -476,36 +473,14 @@ class BodyParser {
   bool CollectionItems(int dimensions) {
     int const depth = depth_;
     do {
-      bool ok = false;
-      switch (p_.Tokens().Next().kind) {
-        case kPoint:
-          element_ = 1;
-          ok = Tagged(dimensions, &BodyParser::Coordinate);
-          break;
-        case kLineString:
-          element_ = 2;
-          ok = Tagged(dimensions, &BodyParser::CoordinateList);
-          break;
-        case kPolygon:
-          element_ = 3;
-          ok = Tagged(dimensions, &BodyParser::RingList);
-          break;
-        case kMultiPoint:
-          element_ = 4;
-          ok = Tagged(dimensions, &BodyParser::MultiPointList);
-          break;
-        case kMultiLineString:
-          element_ = 5;
-          ok = Tagged(dimensions, &BodyParser::RingList);
-          break;
-        case kMultiPolygon:
-          element_ = 6;
-          ok = Tagged(dimensions, &BodyParser::PolygonList);
-          break;
-        case kGeometryCollection: ok = Collection(depth + 1); break;
-        default: return p_.Fail();
+      int const token = p_.Tokens().Next().kind;
+      if (token == kGeometryCollection) {
+        if (!Collection(depth + 1)) return false;
+        continue;
       }
-      if (!ok) return false;
+      Rule const rule = ElementRule(token);
+      if (rule == nullptr) return p_.Fail();
+      if (!Tagged(dimensions, rule)) return false;
     } while (p_.Accept(kComma));
     return true;
   }

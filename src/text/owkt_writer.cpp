@@ -33,7 +33,10 @@ void AppendKey(std::string& out, bool& first, char const* key) {
   out.push_back('=');
 }
 
-void AppendSRID(std::string& out, SRID srid) {
+// KEY=AUTHORITY:ID when the SRID differs from the record's default.
+void AppendSRID(std::string& out, bool& first, char const* key, SRID srid, SRID default_srid) {
+  if (srid == default_srid) return;
+  AppendKey(out, first, key);
   out += to_string(srid.GetAuthority());
   out.push_back(':');
   out += std::to_string(srid.GetID());
@@ -48,28 +51,16 @@ void AppendAttributes(std::string& out, Geometry::Attributes const& a) {
     out.push_back(':');
     AppendNumber(out, a.bias.GetY());
   }
-  if (a.original_srid != defaults.original_srid) {
-    AppendKey(out, first, "ORIGINALSRID");
-    AppendSRID(out, a.original_srid);
-  }
-  if (a.converted_srid != defaults.converted_srid) {
-    AppendKey(out, first, "CONVERTEDSRID");
-    AppendSRID(out, a.converted_srid);
-  }
+  AppendSRID(out, first, "ORIGINALSRID", a.original_srid, defaults.original_srid);
+  AppendSRID(out, first, "CONVERTEDSRID", a.converted_srid, defaults.converted_srid);
   if (!first) out.push_back(';');
 }
 
 void AppendAttributes(std::string& out, Geography::Attributes const& a) {
   Geography::Attributes const defaults;
   bool first = true;
-  if (a.original_srid != defaults.original_srid) {
-    AppendKey(out, first, "ORIGINALSRID");
-    AppendSRID(out, a.original_srid);
-  }
-  if (a.converted_srid != defaults.converted_srid) {
-    AppendKey(out, first, "CONVERTEDSRID");
-    AppendSRID(out, a.converted_srid);
-  }
+  AppendSRID(out, first, "ORIGINALSRID", a.original_srid, defaults.original_srid);
+  AppendSRID(out, first, "CONVERTEDSRID", a.converted_srid, defaults.converted_srid);
   if (a.topological_type != defaults.topological_type) {
     AppendKey(out, first, "TOPOLOGICALTYPE");
     out += to_string(a.topological_type);
