@@ -52,9 +52,11 @@ enum TokenKind : int {
   kGeometryCollection = 27,
 };
 
+// Tokens are small and trivially copyable: a word's text is a view into the
+// input, upper-cased only when an attribute looks it up.
 struct Token {
   int kind = kEnd;
-  std::string text;             // words only, upper-cased
+  std::string_view text;        // words only, as written
   double value = detail::kNaN;  // numbers only
 };
 
@@ -176,9 +178,7 @@ class Tokenizer {
         return Token{it->second, {}, detail::kNaN};
       }
     }
-    std::string word(begin, pos_);
-    for (char& ch : word) ch = Upper(ch);
-    return Token{kWord, std::move(word), detail::kNaN};
+    return Token{kWord, std::string_view(begin, length), detail::kNaN};
   }
 
   // Digits into a wrapping 64-bit integer, as the number grammar defines it.
@@ -188,42 +188,53 @@ class Tokenizer {
     return value;
   }
 
-  // Deliberately not strtod: the integer part wraps modulo 2^64, the
-  // fraction is numerator / divisor, the exponent goes through pow.
-  Token ReadNumber() {
-    char const* const begin = pos_;
-    ++pos_;
-    while (pos_ != end_ && (IsDigit(*pos_) || *pos_ == '.' || *pos_ == 'e' || *pos_ == 'E' ||
-                            *pos_ == '-' || *pos_ == '+')) {
-      ++pos_;
-    }
-    char const* const run_end = pos_;
-    if (pos_ != end_ && IsLetter(*pos_)) return Error();
+  static bool InNumberRun(char c) {
+    return IsDigit(c) || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+';
+  }
 
-    char const* p = begin;
+  // Deliberately not strtod: the integer part wraps modulo 2^64, the
+  // fraction is numerator / divisor, the exponent goes through pow. A number
+  // is the longest run of digits, ".", "e", "E", "-" and "+"; characters of
+  // the run that the grammar leaves over, or a letter right after the run,
+  // are a lexical error.
+  Token ReadNumber() {
+    char const* p = pos_;
     bool const negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
     double value = 0.0;
-    if (p == run_end || *p != '.') value = static_cast<double>(Digits(p, run_end));
-    if (p != run_end && *p == '.') {
+    if (p == end_ || *p != '.') value = static_cast<double>(Digits(p, end_));
+    if (p != end_ && *p == '.') value += Fraction(++p, end_);
+    if (p != end_ && (*p == 'e' || *p == 'E')) {
       ++p;
-      double numerator = 0.0;
-      double divisor = 1.0;
-      for (; p != run_end && IsDigit(*p); ++p) {
-        numerator = numerator * 10 + (*p - '0');
-        divisor = divisor * 10;
-      }
-      value += numerator / divisor;
-    }
-    if (p != run_end && (*p == 'e' || *p == 'E')) {
-      ++p;
-      bool const negative_exponent = p != run_end && *p == '-';
-      if (p != run_end && (*p == '-' || *p == '+')) ++p;
-      double exponent = static_cast<double>(Digits(p, run_end));
+      bool const negative_exponent = p != end_ && *p == '-';
+      if (p != end_ && (*p == '-' || *p == '+')) ++p;
+      double exponent = static_cast<double>(Digits(p, end_));
       value *= std::pow(10.0, negative_exponent ? -exponent : exponent);
     }
-    if (p != run_end) return Error();
+    if (p != end_ && (InNumberRun(*p) || IsLetter(*p))) return Error();
+    pos_ = p;
     return Token{kNumber, {}, negative ? -value : value};
+  }
+
+  // numerator / divisor, both accumulated digit by digit in doubles. While
+  // they stay below 2^53 (15 digits) every step is exact, so the first 15
+  // digits are gathered as an integer and the divisor taken from a table:
+  // the same doubles, without a chain of floating-point multiplications.
+  static double Fraction(char const*& p, char const* end) {
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::uint64_t digits = 0;
+    int count = 0;
+    for (; p != end && IsDigit(*p) && count < 15; ++p, ++count) {
+      digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+    double numerator = static_cast<double>(digits);
+    double divisor = kPowersOfTen[count];
+    for (; p != end && IsDigit(*p); ++p) {
+      numerator = numerator * 10 + (*p - '0');
+      divisor = divisor * 10;
+    }
+    return numerator / divisor;
   }
 
   char const* pos_;
@@ -271,7 +282,8 @@ class Parser {
   }
   bool Word(std::string& out) {
     if (tokens_.Peek() != kWord) return Fail();
-    out = tokens_.Next().text;
+    out.assign(tokens_.Next().text);
+    for (char& c : out) c = Upper(c);
     return true;
   }
 

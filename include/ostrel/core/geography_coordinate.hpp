@@ -15,7 +15,9 @@
 // the grid: it holds exactly what decoding its encoding gives, so packing and
 // unpacking return the same doubles. Longitudes beyond +/-pi are normalized
 // before encoding; only a Packed built from a raw word can carry an extended
-// longitude. Either both fields are NaN (invalid) or neither is.
+// longitude. Either both fields are NaN (invalid) or neither is; NaN,
+// an infinite longitude and a latitude beyond +/-pi/2 give the invalid
+// coordinate and encoding.
 #pragma once
 
 #include <bit>
@@ -104,9 +106,17 @@ struct GeographyGrid {
   static double LongitudeOfCode(std::uint64_t code) {
     return code == kLongitudeCodeOfPi ? kPi : static_cast<double>(code) * kRadiansPerLongitudeUnit;
   }
-  // The longitude to encode: normalized when it lies beyond +/-pi.
+  // The longitude to encode: normalized when it lies beyond +/-pi (an
+  // infinite longitude normalizes to NaN).
   static double EncodableLongitude(double longitude) {
     return longitude > kPi || -kPi > longitude ? Radians(longitude).Normalize().Get() : longitude;
+  }
+  // Whether a latitude and a normalized longitude have a grid code. NaN has
+  // none, and neither has a latitude beyond +/-pi/2, which only the
+  // unchecked Latitude(double) can hold: both give the invalid encoding
+  // rather than a meaningless word.
+  static bool Encodable(double latitude, double normalized_longitude) {
+    return std::fabs(latitude) <= kHalfPi && normalized_longitude == normalized_longitude;
   }
 };
 
@@ -127,8 +137,8 @@ class GeographyCoordinate {
       using G = detail::GeographyGrid;
       double lat = latitude.Get().Get();
       double lon = longitude.Get().Get();
-      if (lat != lat || lon != lon) return;
       lon = G::EncodableLongitude(lon);
+      if (!G::Encodable(lat, lon)) return;
       std::uint64_t lon_code = G::LongitudeCode(std::fabs(lon));
       std::uint64_t lat_code = G::LatitudeCode(std::fabs(lat));
       word_ = (lat_code * G::kLongitudeRadix + lon_code) | G::SignUnlessZero(lat, lat_code) |
@@ -172,8 +182,8 @@ class GeographyCoordinate {
     using G = detail::GeographyGrid;
     double lat = latitude.Get().Get();
     double lon = longitude.Get().Get();
-    if (lat != lat || lon != lon) return;
     lon = G::EncodableLongitude(lon);
+    if (!G::Encodable(lat, lon)) return;
     std::uint64_t lat_code = G::LatitudeCode(std::fabs(lat));
     std::uint64_t lon_code = G::LongitudeCode(std::fabs(lon));
     latitude_ = G::WithSign(G::LatitudeOfCode(lat_code), G::SignUnlessZero(lat, lat_code));
