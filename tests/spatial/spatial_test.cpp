@@ -415,12 +415,12 @@ TYPED_TEST(SpatialFamily, ValuesKeepTheirResourceThroughCopyMoveAndSwap) {
   auto const sa = ma.Observed(), sb = mb.Observed(), empty = Model<G>().Observed();
   CountingMemoryResource r1, r2, r3;
   auto counts = [&] { return std::pair(r1.Allocations() + r2.Allocations(), r3.Allocations()); };
-  std::optional<ScopedMemoryResource> scope(std::in_place, &r1);
+  ScopedMemoryResource const scope(&r1);
   SpatialPtr owner = MakeSpatial<V>(ma.points, ma.lines, ma.polys, ma.attributes);
   V& a = dynamic_cast<V&>(*owner);
-  scope.emplace(&r2);
+  SetMemoryResource(&r2);
   typename D::PackedPolys polys(1, {{mb.Pack(mb.polys[0][0][0]), mb.Pack(mb.polys[0][0][1])}});
-  scope.emplace(&r3);
+  SetMemoryResource(&r3);
   std::optional<V> b(std::in_place, mb.type, typename D::PackedPoints(), typename D::PackedLines(),
                      std::move(polys), mb.attributes);
   a.GetHash();  // fills a's caches, on r1
@@ -443,11 +443,11 @@ TYPED_TEST(SpatialFamily, ValuesKeepTheirResourceThroughCopyMoveAndSwap) {
               SpatialPtr().get_deleter().GetBytes() == 0);
   owner.reset(), b.reset();
   EXPECT_THROW(MakeSpatial<V>(mb.points, mb.lines, mb.polys), std::invalid_argument);
-  scope.emplace(NullMemoryResource());
+  SetMemoryResource(NullMemoryResource());
   EXPECT_EQ(Model<G>().Default().GetHash(), std::get<0>(empty));
   EXPECT_THROW(ma.Default(), std::bad_alloc);
   EXPECT_THROW(MakeSpatial<V>(), std::bad_alloc);
-  scope.reset();
+  SetMemoryResource(scope.previous);
   EXPECT_TRUE(r1.Balanced() && r2.Balanced() && r3.Balanced());
 }
 
