@@ -106,17 +106,18 @@ struct GeographyGrid {
   static double LongitudeOfCode(std::uint64_t code) {
     return code == kLongitudeCodeOfPi ? kPi : static_cast<double>(code) * kRadiansPerLongitudeUnit;
   }
-  // The longitude to encode: normalized when it lies beyond +/-pi (an
-  // infinite longitude normalizes to NaN).
-  static double EncodableLongitude(double longitude) {
-    return longitude > kPi || -kPi > longitude ? Radians(longitude).Normalize().Get() : longitude;
-  }
-  // Whether a latitude and a normalized longitude have a grid code. NaN has
-  // none, and neither has a latitude beyond +/-pi/2, which only the
-  // unchecked Latitude(double) can hold: both give the invalid encoding
-  // rather than a meaningless word.
-  static bool Encodable(double latitude, double normalized_longitude) {
-    return std::fabs(latitude) <= kHalfPi && normalized_longitude == normalized_longitude;
+  // Whether a latitude and a longitude have a grid code, normalizing the
+  // longitude when it lies beyond +/-pi. NaN has none, nor has an infinite
+  // longitude (it normalizes to NaN), nor a latitude beyond +/-pi/2, which
+  // only the unchecked Latitude(double) can hold: all give the invalid
+  // encoding rather than a meaningless word.
+  static bool Encodable(double latitude, double& longitude) {
+    if (!(std::fabs(latitude) <= kHalfPi) || longitude != longitude) return false;
+    if (longitude > kPi || -kPi > longitude) {
+      longitude = Radians(longitude).Normalize().Get();
+      return longitude == longitude;
+    }
+    return true;
   }
 };
 
@@ -137,7 +138,6 @@ class GeographyCoordinate {
       using G = detail::GeographyGrid;
       double lat = latitude.Get().Get();
       double lon = longitude.Get().Get();
-      lon = G::EncodableLongitude(lon);
       if (!G::Encodable(lat, lon)) return;
       std::uint64_t lon_code = G::LongitudeCode(std::fabs(lon));
       std::uint64_t lat_code = G::LatitudeCode(std::fabs(lat));
@@ -182,7 +182,6 @@ class GeographyCoordinate {
     using G = detail::GeographyGrid;
     double lat = latitude.Get().Get();
     double lon = longitude.Get().Get();
-    lon = G::EncodableLongitude(lon);
     if (!G::Encodable(lat, lon)) return;
     std::uint64_t lat_code = G::LatitudeCode(std::fabs(lat));
     std::uint64_t lon_code = G::LongitudeCode(std::fabs(lon));
