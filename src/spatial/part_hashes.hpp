@@ -27,29 +27,29 @@ struct PartHashes {
   }
 
   static std::uint64_t Line(G const& g, unsigned int line) {
-    Hasher h;
-    HasherAccess::Add(h, g.HashForAttributes());
-    unsigned int n = g.SizeOfLine(line);
-    HasherAccess::Add(h, n);
-    for (unsigned int i = 0; i < n; ++i) g.PackedCoordinateInLine(line, i).Hash(h);
-    return h.End();
+    return Sequence(g, g.SizeOfLine(line),
+                    [&](Hasher& h, unsigned int i) { g.PackedCoordinateInLine(line, i).Hash(h); });
   }
 
   static std::uint64_t Ring(G const& g, unsigned int poly, unsigned int ring) {
-    Hasher h;
-    HasherAccess::Add(h, g.HashForAttributes());
-    unsigned int n = g.SizeOfRingInPoly(poly, ring);
-    HasherAccess::Add(h, n);
-    for (unsigned int i = 0; i < n; ++i) g.PackedCoordinateInRingOfPoly(poly, ring, i).Hash(h);
-    return h.End();
+    return Sequence(g, g.SizeOfRingInPoly(poly, ring), [&](Hasher& h, unsigned int i) {
+      g.PackedCoordinateInRingOfPoly(poly, ring, i).Hash(h);
+    });
   }
 
   static std::uint64_t Poly(G const& g, unsigned int poly) {
+    return Sequence(g, g.SizeOfPoly(poly), [&](Hasher& h, unsigned int r) {
+      HasherAccess::Add(h, g.HashForRingOfPoly(poly, r));
+    });
+  }
+
+  // A, the member count n, then add(h, i) for every member i in order.
+  template <class AddMember>
+  static std::uint64_t Sequence(G const& g, unsigned int n, AddMember add) {
     Hasher h;
     HasherAccess::Add(h, g.HashForAttributes());
-    unsigned int rings = g.SizeOfPoly(poly);
-    HasherAccess::Add(h, rings);
-    for (unsigned int r = 0; r < rings; ++r) HasherAccess::Add(h, g.HashForRingOfPoly(poly, r));
+    HasherAccess::Add(h, n);
+    for (unsigned int i = 0; i < n; ++i) add(h, i);
     return h.End();
   }
 
