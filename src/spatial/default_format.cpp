@@ -119,6 +119,16 @@ void DefaultSpatial<G>::Clear() noexcept {
   attributes_ = Attributes();
 }
 
+// The origin of planar coordinates; geographic ones have none.
+template <class G>
+GeometryCoordinate::Bias DefaultSpatial<G>::Bias() const {
+  if constexpr (std::is_same_v<G, Geometry>) {
+    return attributes_.bias;
+  } else {
+    return GeometryCoordinate::Bias::None();
+  }
+}
+
 template <class G>
 typename DefaultSpatial<G>::Packed DefaultSpatial<G>::Pack(Coordinate const& c) const {
   if constexpr (std::is_same_v<G, Geometry>) {
@@ -166,47 +176,31 @@ void DefaultSpatial<G>::Build(Points const& points, Lines const& lines, Polys co
 template <class G>
 typename DefaultSpatial<G>::Coordinate DefaultSpatial<G>::CoordinateInLine(
     unsigned int line, unsigned int point) const {
-  if constexpr (std::is_same_v<G, Geometry>) {
-    return Coordinate(lines_[line][point], attributes_.bias);
-  } else {
-    return Coordinate(lines_[line][point]);
-  }
+  return detail::Unpack(lines_[line][point], Bias());
 }
 
 template <class G>
 typename DefaultSpatial<G>::Coordinate DefaultSpatial<G>::CoordinateForPoint(
     unsigned int point) const {
-  if constexpr (std::is_same_v<G, Geometry>) {
-    return Coordinate(points_[point], attributes_.bias);
-  } else {
-    return Coordinate(points_[point]);
-  }
+  return detail::Unpack(points_[point], Bias());
 }
 
 template <class G>
 typename DefaultSpatial<G>::Coordinate DefaultSpatial<G>::CoordinateInRingOfPoly(
     unsigned int poly, unsigned int ring, unsigned int point) const {
-  if constexpr (std::is_same_v<G, Geometry>) {
-    return Coordinate(polys_[poly][ring][point], attributes_.bias);
-  } else {
-    return Coordinate(polys_[poly][ring][point]);
-  }
+  return detail::Unpack(polys_[poly][ring][point], Bias());
 }
 
 template <class G>
 detail::PackedRun<typename DefaultSpatial<G>::Coordinate> DefaultSpatial<G>::GetPackedLine(
     unsigned int line) const {
-  detail::PackedRun<Coordinate> run{lines_[line].data(), {}};
-  if constexpr (std::is_same_v<G, Geometry>) run.bias = attributes_.bias;
-  return run;
+  return {lines_[line].data(), Bias()};
 }
 
 template <class G>
 detail::PackedRun<typename DefaultSpatial<G>::Coordinate> DefaultSpatial<G>::GetPackedRing(
     unsigned int poly, unsigned int ring) const {
-  detail::PackedRun<Coordinate> run{polys_[poly][ring].data(), {}};
-  if constexpr (std::is_same_v<G, Geometry>) run.bias = attributes_.bias;
-  return run;
+  return {polys_[poly][ring].data(), Bias()};
 }
 
 template <class G>

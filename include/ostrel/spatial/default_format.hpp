@@ -127,6 +127,7 @@ class OSTREL_EXPORT DefaultSpatial : public G, public DefaultFormat {
  private:
   void Build(Points const& points, Lines const& lines, Polys const& polys);
   Packed Pack(Coordinate const& c) const;
+  GeometryCoordinate::Bias Bias() const;
   void Clear() noexcept;
 
   ShapeType shape_type_ = ShapeType::Empty;
