@@ -1,5 +1,8 @@
 #include "ostrel/spatial/default_format.hpp"
 
+#include "detail/scratch.hpp"
+#include "part_hashes.hpp"
+
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -21,7 +24,17 @@ ShapeType InferShapeType(std::size_t points, std::size_t lines, std::size_t poly
   return ShapeType::Empty;
 }
 
-[[noreturn]] void Reject(std::string const& message) { throw std::invalid_argument(message); }
+// The validation messages, built only when a value is rejected.
+[[noreturn]] void RejectLine(std::size_t line) {
+  throw std::invalid_argument("line " + std::to_string(line) + " has less than 2 coordinates");
+}
+[[noreturn]] void RejectEmptyPoly(std::size_t poly) {
+  throw std::invalid_argument("poly " + std::to_string(poly) + " is empty");
+}
+[[noreturn]] void RejectRing(std::size_t ring, std::size_t poly, char const* problem) {
+  throw std::invalid_argument("ring " + std::to_string(ring) + " of poly " + std::to_string(poly) +
+                              problem);
+}
 
 }  // namespace
 
@@ -64,7 +77,7 @@ template <class G>
 DefaultSpatial<G>::DefaultSpatial(DefaultSpatial const& other) = default;
 
 template <class G>
-DefaultSpatial<G>::DefaultSpatial(DefaultSpatial&& other) noexcept
+DefaultSpatial<G>::DefaultSpatial(DefaultSpatial&& other)
     : G(std::move(other)),
       DefaultFormat(other),
       shape_type_(other.shape_type_),
@@ -76,28 +89,50 @@ DefaultSpatial<G>::DefaultSpatial(DefaultSpatial&& other) noexcept
   other.Clear();
 }
 
+// Both assignments build the new storage first; only then is anything of
+// this value changed, by steps that allocate nothing.
 template <class G>
-DefaultSpatial<G>& DefaultSpatial<G>::operator=(DefaultSpatial const& other) = default;
+DefaultSpatial<G>& DefaultSpatial<G>::operator=(DefaultSpatial const& other) {
+  if (this == &other) return *this;
+  PackedPoints points(other.points_);
+  PackedLines lines(other.lines_);
+  PackedPolys polys(other.polys_);
+  ShapeHashes hashes(other.shape_hashes_);
+  G::operator=(other);
+  Adopt(other.shape_type_, points, lines, polys, other.attributes_, hashes);
+  return *this;
+}
 
 template <class G>
-DefaultSpatial<G>& DefaultSpatial<G>::operator=(DefaultSpatial&& other) noexcept {
+DefaultSpatial<G>& DefaultSpatial<G>::operator=(DefaultSpatial&& other) {
   if (this == &other) return *this;
+  PackedPoints points(std::move(other.points_));
+  PackedLines lines(std::move(other.lines_));
+  PackedPolys polys(std::move(other.polys_));
+  ShapeHashes hashes(std::move(other.shape_hashes_));
   G::operator=(std::move(other));
-  shape_type_ = other.shape_type_;
-  points_ = std::move(other.points_);
-  lines_ = std::move(other.lines_);
-  polys_ = std::move(other.polys_);
-  attributes_ = other.attributes_;
-  shape_hashes_ = std::move(other.shape_hashes_);
+  Adopt(other.shape_type_, points, lines, polys, other.attributes_, hashes);
   other.Clear();
   return *this;
+}
+
+template <class G>
+void DefaultSpatial<G>::Adopt(ShapeType shape_type, PackedPoints& points, PackedLines& lines,
+                              PackedPolys& polys, Attributes const& attributes,
+                              ShapeHashes& hashes) {
+  shape_type_ = shape_type;
+  points_.swap(points);
+  lines_.swap(lines);
+  polys_.swap(polys);
+  attributes_ = attributes;
+  shape_hashes_.swap(hashes);
 }
 
 template <class G>
 DefaultSpatial<G>::~DefaultSpatial() = default;
 
 template <class G>
-void DefaultSpatial<G>::Swap(DefaultSpatial& other) noexcept {
+void DefaultSpatial<G>::Swap(DefaultSpatial& other) {
   G::Swap(other);
   std::swap(shape_type_, other.shape_type_);
   points_.swap(other.points_);
@@ -107,11 +142,10 @@ void DefaultSpatial<G>::Swap(DefaultSpatial& other) noexcept {
   shape_hashes_.swap(other.shape_hashes_);
 }
 
-// The moved-from state: Empty, default attributes, no content. With unequal
-// allocators a vector's move assignment moves element by element and leaves
-// the source's elements in place, so they are cleared here explicitly.
+// The moved-from state: Empty, default attributes, no content (a
+// move-constructed vector leaves its source empty already).
 template <class G>
-void DefaultSpatial<G>::Clear() noexcept {
+void DefaultSpatial<G>::Clear() {
   shape_type_ = ShapeType::Empty;
   points_.clear();
   lines_.clear();
@@ -145,9 +179,7 @@ void DefaultSpatial<G>::Build(Points const& points, Lines const& lines, Polys co
 
   lines_.reserve(lines.size());
   for (Points const& line : lines) {
-    if (line.size() < 2) {
-      Reject("line " + std::to_string(lines_.size()) + " has less than 2 coordinates");
-    }
+    if (line.size() < 2) RejectLine(lines_.size());
     PackedPoints packed;
     packed.reserve(line.size());
     for (Coordinate const& c : line) packed.push_back(Pack(c));
@@ -156,14 +188,12 @@ void DefaultSpatial<G>::Build(Points const& points, Lines const& lines, Polys co
 
   polys_.reserve(polys.size());
   for (Lines const& poly : polys) {
-    std::string const poly_number = std::to_string(polys_.size());
-    if (poly.empty()) Reject("poly " + poly_number + " is empty");
+    if (poly.empty()) RejectEmptyPoly(polys_.size());
     PackedLines rings;
     rings.reserve(poly.size());
     for (Points const& ring : poly) {
-      std::string const where = "ring " + std::to_string(rings.size()) + " of poly " + poly_number;
-      if (ring.size() < 4) Reject(where + " has less than 4 coordinates");
-      if (ring.front() != ring.back()) Reject(where + " is not closed");
+      if (ring.size() < 4) RejectRing(rings.size(), polys_.size(), " has less than 4 coordinates");
+      if (ring.front() != ring.back()) RejectRing(rings.size(), polys_.size(), " is not closed");
       PackedPoints packed;
       packed.reserve(ring.size());
       for (Coordinate const& c : ring) packed.push_back(Pack(c));
@@ -194,13 +224,13 @@ typename DefaultSpatial<G>::Coordinate DefaultSpatial<G>::CoordinateInRingOfPoly
 template <class G>
 detail::PackedRun<typename DefaultSpatial<G>::Coordinate> DefaultSpatial<G>::GetPackedLine(
     unsigned int line) const {
-  return {lines_[line].data(), Bias()};
+  return {lines_[line].data(), Bias(), nullptr};
 }
 
 template <class G>
 detail::PackedRun<typename DefaultSpatial<G>::Coordinate> DefaultSpatial<G>::GetPackedRing(
     unsigned int poly, unsigned int ring) const {
-  return {polys_[poly][ring].data(), Bias()};
+  return {polys_[poly][ring].data(), Bias(), nullptr};
 }
 
 template <class G>
@@ -229,29 +259,88 @@ unsigned int DefaultSpatial<G>::SizeOfRingInPoly(unsigned int poly, unsigned int
 }
 
 template <class G>
-std::uint64_t DefaultSpatial<G>::GetOrDoHashForPoint(std::function<std::uint64_t(unsigned int)> fn,
+unsigned long long DefaultSpatial<G>::GetOrDoHashForPoint(std::function<unsigned long long(unsigned int)> fn,
                                                      unsigned int point) const {
   return shape_hashes_.GetOrDoHashForPoint(fn, point);
 }
 template <class G>
-std::uint64_t DefaultSpatial<G>::GetOrDoHashForLine(std::function<std::uint64_t(unsigned int)> fn,
+unsigned long long DefaultSpatial<G>::GetOrDoHashForLine(std::function<unsigned long long(unsigned int)> fn,
                                                     unsigned int line) const {
   return shape_hashes_.GetOrDoHashForLine(fn, line);
 }
 template <class G>
-std::uint64_t DefaultSpatial<G>::GetOrDoHashForRingOfPoly(
-    std::function<std::uint64_t(unsigned int, unsigned int)> fn, unsigned int poly,
+unsigned long long DefaultSpatial<G>::GetOrDoHashForRingOfPoly(
+    std::function<unsigned long long(unsigned int, unsigned int)> fn, unsigned int poly,
     unsigned int ring) const {
   return shape_hashes_.GetOrDoHashForRingOfPoly(fn, poly, ring);
 }
 template <class G>
-std::uint64_t DefaultSpatial<G>::GetOrDoHashForPoly(std::function<std::uint64_t(unsigned int)> fn,
+unsigned long long DefaultSpatial<G>::GetOrDoHashForPoly(std::function<unsigned long long(unsigned int)> fn,
                                                     unsigned int poly) const {
   return shape_hashes_.GetOrDoHashForPoly(fn, poly);
 }
 template <class G>
-std::uint64_t DefaultSpatial<G>::GetOrDoHashForAttributes(std::function<std::uint64_t()> fn) const {
+unsigned long long DefaultSpatial<G>::GetOrDoHashForAttributes(std::function<unsigned long long()> fn) const {
   return shape_hashes_.GetOrDoHashForAttributes(fn);
+}
+
+template <class G>
+void DefaultSpatial<G>::DoHash(Hasher& hasher) const {
+  using detail::HasherAccess;
+  using detail::PartHash;
+  unsigned long long const a = this->HashForAttributes();
+  HasherAccess::Add(hasher, a);
+
+  HasherAccess::Add(hasher, NumberOfPoints());
+  for (Packed const& p : points_) HasherAccess::AddOrderIndependent(hasher, PartHash::Point(a, p));
+
+  // Every line, ring and poly hash, in the order lines, then per poly its
+  // rings followed by the poly itself.
+  std::size_t parts = lines_.size() + polys_.size();
+  for (PackedLines const& poly : polys_) parts += poly.size();
+  MemoryResource* const resource = shape_hashes_.GetResource();
+  detail::Scratch<ShapeHashes::Key, 64> keys(parts, resource);
+  detail::Scratch<unsigned long long, 64> hashes(parts, resource);
+  std::size_t k = 0;
+  for (unsigned int l = 0; l < lines_.size(); ++l) keys[k++] = ShapeHashes::Key::Line(l);
+  for (unsigned int p = 0; p < polys_.size(); ++p) {
+    for (unsigned int r = 0; r < polys_[p].size(); ++r) keys[k++] = ShapeHashes::Key::Ring(p, r);
+    keys[k++] = ShapeHashes::Key::Poly(p);
+  }
+  if (parts != 0) shape_hashes_.Find(keys.data(), parts, hashes.data());
+
+  bool computed = false;
+  auto run = [&](PackedPoints const& v, unsigned long long& hash) {
+    if (hash != 0) return;
+    hash = PartHash::Run(a, v.data(), static_cast<unsigned int>(v.size()));
+    computed = true;
+  };
+  k = 0;
+  for (PackedPoints const& line : lines_) run(line, hashes[k++]);
+  for (PackedLines const& poly : polys_) {
+    std::size_t const first_ring = k;
+    for (PackedPoints const& ring : poly) run(ring, hashes[k++]);
+    if (hashes[k] == 0) {
+      hashes[k] = PartHash::Sequence(a, static_cast<unsigned int>(poly.size()),
+                                     [&](Hasher& h, unsigned int r) {
+                                       HasherAccess::Add(h, hashes[first_ring + r]);
+                                     });
+      computed = true;
+    }
+    ++k;
+  }
+  if (computed) shape_hashes_.Store(keys.data(), hashes.data(), parts);
+
+  HasherAccess::Add(hasher, NumberOfLines());
+  for (std::size_t l = 0; l < lines_.size(); ++l) {
+    HasherAccess::AddOrderIndependent(hasher, hashes[l]);
+  }
+  HasherAccess::Add(hasher, NumberOfPolys());
+  k = lines_.size();
+  for (PackedLines const& poly : polys_) {
+    k += poly.size();
+    HasherAccess::AddOrderIndependent(hasher, hashes[k++]);
+  }
 }
 
 template class DefaultSpatial<Geometry>;

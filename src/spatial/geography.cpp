@@ -20,12 +20,12 @@ void Geography::DoHash(Hasher& hasher) const { Parts::Content(*this, hasher); }
 
 // The winding order is deliberately left out: it describes how rings were
 // given, not which area they bound.
-std::uint64_t Geography::HashForAttributes() const {
+unsigned long long Geography::HashForAttributes() const {
   return GetOrDoHashForAttributes([this] {
     Hasher h;
     GetOriginalSRID().Hash(h);
     GetConvertedSRID().Hash(h);
-    detail::HasherAccess::Add(h, static_cast<std::uint64_t>(GetTopologicalType()));
+    detail::HasherAccess::Add(h, static_cast<unsigned long long>(GetTopologicalType()));
     return h.End();
   });
 }
@@ -43,19 +43,19 @@ GeographyCoordinate Geography::CoordinateInRingOfPoly(unsigned int poly, unsigne
   return GeographyCoordinate(PackedCoordinateInRingOfPoly(poly, ring, point));
 }
 
-std::uint64_t Geography::HashForPoint(unsigned int point) const {
+unsigned long long Geography::HashForPoint(unsigned int point) const {
   return GetOrDoHashForPoint([this](unsigned int i) { return Parts::Point(*this, i); }, point);
 }
 
-std::uint64_t Geography::HashForLine(unsigned int line) const {
+unsigned long long Geography::HashForLine(unsigned int line) const {
   return GetOrDoHashForLine([this](unsigned int l) { return Parts::Line(*this, l); }, line);
 }
 
-std::uint64_t Geography::HashForPoly(unsigned int poly) const {
+unsigned long long Geography::HashForPoly(unsigned int poly) const {
   return GetOrDoHashForPoly([this](unsigned int p) { return Parts::Poly(*this, p); }, poly);
 }
 
-std::uint64_t Geography::HashForRingOfPoly(unsigned int poly, unsigned int ring) const {
+unsigned long long Geography::HashForRingOfPoly(unsigned int poly, unsigned int ring) const {
   return GetOrDoHashForRingOfPoly(
       [this](unsigned int p, unsigned int r) { return Parts::Ring(*this, p, r); }, poly, ring);
 }

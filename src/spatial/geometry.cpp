@@ -17,7 +17,7 @@ Geometry::Attributes Geometry::GetAttributes() const {
 
 void Geometry::DoHash(Hasher& hasher) const { Parts::Content(*this, hasher); }
 
-std::uint64_t Geometry::HashForAttributes() const {
+unsigned long long Geometry::HashForAttributes() const {
   return GetOrDoHashForAttributes([this] {
     Hasher h;
     GetBias().Hash(h);
@@ -40,19 +40,19 @@ GeometryCoordinate Geometry::CoordinateInRingOfPoly(unsigned int poly, unsigned 
   return GeometryCoordinate(PackedCoordinateInRingOfPoly(poly, ring, point), GetBias());
 }
 
-std::uint64_t Geometry::HashForPoint(unsigned int point) const {
+unsigned long long Geometry::HashForPoint(unsigned int point) const {
   return GetOrDoHashForPoint([this](unsigned int i) { return Parts::Point(*this, i); }, point);
 }
 
-std::uint64_t Geometry::HashForLine(unsigned int line) const {
+unsigned long long Geometry::HashForLine(unsigned int line) const {
   return GetOrDoHashForLine([this](unsigned int l) { return Parts::Line(*this, l); }, line);
 }
 
-std::uint64_t Geometry::HashForPoly(unsigned int poly) const {
+unsigned long long Geometry::HashForPoly(unsigned int poly) const {
   return GetOrDoHashForPoly([this](unsigned int p) { return Parts::Poly(*this, p); }, poly);
 }
 
-std::uint64_t Geometry::HashForRingOfPoly(unsigned int poly, unsigned int ring) const {
+unsigned long long Geometry::HashForRingOfPoly(unsigned int poly, unsigned int ring) const {
   return GetOrDoHashForRingOfPoly(
       [this](unsigned int p, unsigned int r) { return Parts::Ring(*this, p, r); }, poly, ring);
 }

@@ -1,102 +1,114 @@
 #include "ostrel/spatial/shape_hashes.hpp"
 
-namespace ostrel {
+#include <algorithm>
 
-namespace {
-constexpr std::uint32_t kUnused = 0xFFFFFFFF;
-}  // namespace
+namespace ostrel {
 
 ShapeHashes::Map ShapeHashes::CopyMap() const {
   std::lock_guard lock(mutex_);
   return part_hashes_;  // a copy on the current memory resource
 }
 
+// The map, leaving this one an empty map on the resource the taken one
+// used. Swapping exchanges the allocators too, so nothing is allocated.
+ShapeHashes::Map ShapeHashes::TakeMap() {
+  Map taken(part_hashes_.get_allocator());
+  std::lock_guard lock(mutex_);
+  taken.swap(part_hashes_);
+  return taken;
+}
+
 ShapeHashes::ShapeHashes(ShapeHashes const& other)
     : part_hashes_(other.CopyMap()), attribute_hash_(other.attribute_hash_) {}
 
-ShapeHashes::ShapeHashes(ShapeHashes&& other) noexcept
-    : attribute_hash_(std::move(other.attribute_hash_)) {
-  std::lock_guard lock(other.mutex_);
-  // Swapping exchanges the allocators too, so this takes over the source's
-  // nodes and leaves it an empty map on the resource this one started with.
-  part_hashes_.swap(other.part_hashes_);
-}
+ShapeHashes::ShapeHashes(ShapeHashes&& other)
+    : part_hashes_(other.TakeMap()), attribute_hash_(std::move(other.attribute_hash_)) {}
 
 ShapeHashes& ShapeHashes::operator=(ShapeHashes const& other) {
   if (this == &other) return *this;
-  Map copy = other.CopyMap();
-  attribute_hash_ = other.attribute_hash_;
-  std::lock_guard lock(mutex_);
-  part_hashes_ = std::move(copy);
+  ShapeHashes copy(other);
+  swap(copy);
   return *this;
 }
 
-ShapeHashes& ShapeHashes::operator=(ShapeHashes&& other) noexcept {
+ShapeHashes& ShapeHashes::operator=(ShapeHashes&& other) {
   if (this == &other) return *this;
-  Map taken;
-  {
-    std::lock_guard lock(other.mutex_);
-    taken.swap(other.part_hashes_);
-  }
-  attribute_hash_ = std::move(other.attribute_hash_);
-  std::lock_guard lock(mutex_);
-  part_hashes_ = std::move(taken);
+  ShapeHashes taken(std::move(other));
+  swap(taken);
   return *this;
 }
 
-void ShapeHashes::swap(ShapeHashes& other) noexcept {
+void ShapeHashes::swap(ShapeHashes& other) {
   if (this == &other) return;
-  Map mine;
+  Map mine = TakeMap();
+  Map theirs = other.TakeMap();
   {
     std::lock_guard lock(mutex_);
-    mine.swap(part_hashes_);
+    part_hashes_.swap(theirs);
   }
   {
     std::lock_guard lock(other.mutex_);
-    mine.swap(other.part_hashes_);
-  }
-  {
-    std::lock_guard lock(mutex_);
-    mine.swap(part_hashes_);
+    other.part_hashes_.swap(mine);
   }
   attribute_hash_.swap(other.attribute_hash_);
 }
 
-std::uint64_t ShapeHashes::GetOrDoHashForAttributes(
-    std::function<std::uint64_t()> const& fn) const {
-  std::uint64_t cached = attribute_hash_.load();
+unsigned long long ShapeHashes::GetOrDoHashForAttributes(
+    std::function<unsigned long long()> const& fn) const {
+  unsigned long long cached = attribute_hash_.load();
   if (cached != 0) return cached;
   return attribute_hash_.store(fn());
 }
 
 template <class Fn>
-std::uint64_t ShapeHashes::Lookup(Key key, Fn&& compute) const {
+unsigned long long ShapeHashes::Lookup(Key key, Fn&& compute) const {
   {
     std::lock_guard lock(mutex_);
     auto it = part_hashes_.find(key);
     if (it != part_hashes_.end()) return it->second;
   }
   // Computed without the lock: a poly's function looks up its rings here.
-  std::uint64_t value = compute();
+  unsigned long long value = compute();
   std::lock_guard lock(mutex_);
   part_hashes_[key] = value;
   return value;
 }
 
-std::uint64_t ShapeHashes::GetOrDoHashForLine(std::function<std::uint64_t(unsigned int)> const& fn,
-                                              unsigned int line) const {
-  return Lookup(Key{line, kUnused, kUnused}, [&] { return fn(line); });
+unsigned long long ShapeHashes::GetOrDoHashForLine(
+    std::function<unsigned long long(unsigned int)> const& fn, unsigned int line) const {
+  return Lookup(Key::Line(line), [&] { return fn(line); });
 }
 
-std::uint64_t ShapeHashes::GetOrDoHashForPoly(std::function<std::uint64_t(unsigned int)> const& fn,
-                                              unsigned int poly) const {
-  return Lookup(Key{kUnused, kUnused, poly}, [&] { return fn(poly); });
+unsigned long long ShapeHashes::GetOrDoHashForPoly(
+    std::function<unsigned long long(unsigned int)> const& fn, unsigned int poly) const {
+  return Lookup(Key::Poly(poly), [&] { return fn(poly); });
 }
 
-std::uint64_t ShapeHashes::GetOrDoHashForRingOfPoly(
-    std::function<std::uint64_t(unsigned int, unsigned int)> const& fn, unsigned int poly,
+unsigned long long ShapeHashes::GetOrDoHashForRingOfPoly(
+    std::function<unsigned long long(unsigned int, unsigned int)> const& fn, unsigned int poly,
     unsigned int ring) const {
-  return Lookup(Key{kUnused, ring, poly}, [&] { return fn(poly, ring); });
+  return Lookup(Key::Ring(poly, ring), [&] { return fn(poly, ring); });
+}
+
+void ShapeHashes::Find(Key const* keys, std::size_t count, unsigned long long* hashes) const {
+  std::lock_guard lock(mutex_);
+  if (part_hashes_.empty()) {
+    std::fill(hashes, hashes + count, 0ULL);
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    auto it = part_hashes_.find(keys[i]);
+    hashes[i] = it != part_hashes_.end() ? it->second : 0;
+  }
+}
+
+void ShapeHashes::Store(Key const* keys, unsigned long long const* hashes,
+                        std::size_t count) const {
+  std::lock_guard lock(mutex_);
+  part_hashes_.reserve(part_hashes_.size() + count);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (hashes[i] != 0) part_hashes_[keys[i]] = hashes[i];
+  }
 }
 
 }  // namespace ostrel

@@ -42,12 +42,12 @@ Geography const& Spatial::AsGeography() const { throw std::logic_error("not a Ge
 Unknown const& Spatial::AsUnknown() const { throw std::logic_error("not an Unknown"); }
 Identifying const& Spatial::AsIdentifying() const { throw std::logic_error("not an Identifying"); }
 
-std::uint64_t Spatial::GetHash() const {
-  std::uint64_t cached = hash_.load();
+unsigned long long Spatial::GetHash() const {
+  unsigned long long cached = hash_.load();
   if (cached != 0) return cached;
   Hasher hasher;
-  detail::HasherAccess::Add(hasher, static_cast<std::uint64_t>(GetCoordinateType()));
-  detail::HasherAccess::Add(hasher, static_cast<std::uint64_t>(GetShapeType()));
+  detail::HasherAccess::Add(hasher, static_cast<unsigned long long>(GetCoordinateType()));
+  detail::HasherAccess::Add(hasher, static_cast<unsigned long long>(GetShapeType()));
   DoHash(hasher);
   return hash_.store(hasher.End());
 }

@@ -27,7 +27,7 @@ namespace {
 
 using test_support::CountingMemoryResource;
 using test_support::ScopedMemoryResource;
-using u64 = std::uint64_t;
+using u64 = unsigned long long;
 using U = unsigned int;
 using Rng = std::mt19937_64;
 template <class G>

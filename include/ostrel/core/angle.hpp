@@ -11,6 +11,7 @@
 #include <string>
 
 #include "ostrel/core/constants.hpp"
+#include "ostrel/core/internal/numerics.hpp"
 #include "ostrel/core/export.hpp"
 #include "ostrel/core/unit.hpp"
 
@@ -28,7 +29,7 @@ class OSTREL_EXPORT Degrees : public Unit<Degrees, double> {
 
   operator Radians() const;  // NOLINT(google-explicit-constructor)
 
-  bool IsValid() const { return Get() == Get(); }
+  bool IsValid() const { return !detail::IsNaN(Get()); }
 
   // The degree sign "°" in UTF-8 (C2 B0).
   static std::string const& GetUnitSymbol();
@@ -44,7 +45,7 @@ class OSTREL_EXPORT Radians : public Unit<Radians, double> {
 
   operator Degrees() const { return Degrees(*this); }  // NOLINT(google-explicit-constructor)
 
-  bool IsValid() const { return Get() == Get(); }
+  bool IsValid() const { return !detail::IsNaN(Get()); }
 
   // The same angle in (-pi, pi] or [-pi, pi): a value below -pi lands in
   // (-pi, pi], one above pi in [-pi, pi); values already in [-pi, pi] and NaN

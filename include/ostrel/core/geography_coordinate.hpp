@@ -30,6 +30,7 @@
 #include "ostrel/core/constants.hpp"
 #include "ostrel/core/export.hpp"
 #include "ostrel/core/hasher.hpp"
+#include "ostrel/core/internal/numerics.hpp"
 #include "ostrel/core/latitude.hpp"
 #include "ostrel/core/longitude.hpp"
 
@@ -112,10 +113,10 @@ struct GeographyGrid {
   // only the unchecked Latitude(double) can hold: all give the invalid
   // encoding rather than a meaningless word.
   static bool Encodable(double latitude, double& longitude) {
-    if (!(std::fabs(latitude) <= kHalfPi) || longitude != longitude) return false;
+    if (IsNaN(latitude) || IsNaN(longitude) || std::fabs(latitude) > kHalfPi) return false;
     if (longitude > kPi || -kPi > longitude) {
       longitude = Radians(longitude).Normalize().Get();
-      return longitude == longitude;
+      return !IsNaN(longitude);
     }
     return true;
   }
@@ -148,14 +149,14 @@ class GeographyCoordinate {
 
     // Reconstitutes an encoding. Throws std::invalid_argument when the word,
     // sign bits cleared, is not a valid code (the invalid word included).
-    explicit Packed(unsigned long long encoded) : word_(encoded) {
+    Packed(unsigned long long encoded) : word_(encoded) {
       using G = detail::GeographyGrid;
       if ((word_ & ~(G::kLatitudeSignBit | G::kLongitudeSignBit)) >= G::kCodeCount) {
         ThrowInvalidBitPattern();
       }
     }
 
-    std::uint64_t GetEncoded() const { return word_; }
+    unsigned long long GetEncoded() const { return word_; }
     bool IsValid() const { return word_ != detail::GeographyGrid::kInvalid; }
 
     std::pair<Latitude, Longitude> GetLatLon() const {
@@ -174,7 +175,7 @@ class GeographyCoordinate {
    private:
     [[noreturn]] static void ThrowInvalidBitPattern();
 
-    std::uint64_t word_ = detail::GeographyGrid::kInvalid;
+    unsigned long long word_ = detail::GeographyGrid::kInvalid;
   };
 
   GeographyCoordinate() = default;
@@ -190,7 +191,7 @@ class GeographyCoordinate {
   }
   GeographyCoordinate(Longitude const& longitude, Latitude const& latitude)
       : GeographyCoordinate(latitude, longitude) {}
-  explicit GeographyCoordinate(Packed packed) {
+  GeographyCoordinate(Packed packed) {
     if (!packed.IsValid()) return;
     auto [lat, lon] = packed.GetLatLon();
     latitude_ = lat.Get().Get();
@@ -199,7 +200,7 @@ class GeographyCoordinate {
 
   Latitude GetLatitude() const { return Latitude(latitude_); }
   Longitude GetLongitude() const { return Longitude(longitude_); }
-  bool IsValid() const { return latitude_ == latitude_ && longitude_ == longitude_; }
+  bool IsValid() const { return !detail::IsNaN(latitude_) && !detail::IsNaN(longitude_); }
 
   bool operator==(GeographyCoordinate const& o) const {
     return latitude_ == o.latitude_ && longitude_ == o.longitude_;

@@ -17,6 +17,7 @@
 #include "ostrel/core/constants.hpp"
 #include "ostrel/core/export.hpp"
 #include "ostrel/core/hasher.hpp"
+#include "ostrel/core/internal/numerics.hpp"
 
 namespace ostrel {
 
@@ -49,7 +50,7 @@ class GeometryCoordinate {
     // The offsets from the bias rounded to float; no NaN or range check (a
     // difference beyond the float range becomes an infinity).
     Packed(double x, double y, Bias const& bias)
-        : x_(static_cast<float>(x - bias.GetX())), y_(static_cast<float>(y - bias.GetY())) {}
+        : x_(detail::RoundToFloat(x - bias.GetX())), y_(detail::RoundToFloat(y - bias.GetY())) {}
 
     float GetX() const { return x_; }
     float GetY() const { return y_; }
@@ -57,8 +58,8 @@ class GeometryCoordinate {
     std::pair<double, double> GetXY(Bias const& bias) const {
       return {static_cast<double>(x_) + bias.GetX(), static_cast<double>(y_) + bias.GetY()};
     }
-    std::uint64_t GetAsUint64() const { return Hasher::ToUint64(x_, y_); }
-    bool IsValid() const { return x_ == x_ && y_ == y_; }
+    unsigned long long GetAsUint64() const { return Hasher::ToUint64(x_, y_); }
+    bool IsValid() const { return !detail::IsNaN(x_) && !detail::IsNaN(y_); }
     Hasher& Hash(Hasher& h) const { return h.Add(x_, y_); }
 
    private:
@@ -68,10 +69,13 @@ class GeometryCoordinate {
 
   GeometryCoordinate() = default;
   GeometryCoordinate(double x, double y) : GeometryCoordinate(x, y, Bias::None()) {}
+  // Snapping: each offset from the bias is rounded to float, and the
+  // coordinate is the bias plus that float (see RoundToFloat for why the
+  // rounding is pinned).
   GeometryCoordinate(double x, double y, Bias const& bias) {
-    float fx = static_cast<float>(x - bias.GetX());
-    float fy = static_cast<float>(y - bias.GetY());
-    if (fx == fx && fy == fy) {
+    float fx = detail::RoundToFloat(x - bias.GetX());
+    float fy = detail::RoundToFloat(y - bias.GetY());
+    if (!detail::IsNaN(fx) && !detail::IsNaN(fy)) {
       x_ = static_cast<double>(fx) + bias.GetX();
       y_ = static_cast<double>(fy) + bias.GetY();
     }
@@ -85,7 +89,7 @@ class GeometryCoordinate {
 
   double GetX() const { return x_; }
   double GetY() const { return y_; }
-  bool IsValid() const { return x_ == x_ && y_ == y_; }
+  bool IsValid() const { return !detail::IsNaN(x_) && !detail::IsNaN(y_); }
 
   bool operator==(GeometryCoordinate const& o) const { return x_ == o.x_ && y_ == o.y_; }
   bool operator!=(GeometryCoordinate const& o) const { return !(*this == o); }

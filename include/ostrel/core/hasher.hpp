@@ -23,9 +23,9 @@ struct HasherAccess;
 
 class Hasher {
  public:
-  static constexpr std::uint64_t kSeed = 0x4123EF1D38D7B16C;
-  static constexpr std::uint64_t kM1 = 0x2127599BF4325C37;
-  static constexpr std::uint64_t kM2 = 0x880355F21E6D1965;
+  static constexpr unsigned long long kSeed = 0x4123EF1D38D7B16C;
+  static constexpr unsigned long long kM1 = 0x2127599BF4325C37;
+  static constexpr unsigned long long kM2 = 0x880355F21E6D1965;
 
   Hasher() = default;
 
@@ -47,39 +47,39 @@ class Hasher {
   }
 
   // The finished hash; the state returns to the seed for reuse.
-  std::uint64_t End() {
-    std::uint64_t result = Mix(state_);
+  unsigned long long End() {
+    unsigned long long result = Mix(state_);
     state_ = kSeed;
     return result;
   }
 
-  static constexpr std::uint64_t ToUint64(double d) {
-    return d == 0.0 ? 0 : std::bit_cast<std::uint64_t>(d);
+  static constexpr unsigned long long ToUint64(double d) {
+    return d == 0.0 ? 0 : std::bit_cast<unsigned long long>(d);
   }
-  static constexpr std::uint64_t ToUint64(float x, float y) {
-    std::uint64_t bx = x == 0.0f ? 0 : std::bit_cast<std::uint32_t>(x);
-    std::uint64_t by = y == 0.0f ? 0 : std::bit_cast<std::uint32_t>(y);
+  static constexpr unsigned long long ToUint64(float x, float y) {
+    unsigned long long bx = x == 0.0f ? 0 : std::bit_cast<std::uint32_t>(x);
+    unsigned long long by = y == 0.0f ? 0 : std::bit_cast<std::uint32_t>(y);
     return (by << 32) | bx;
   }
 
   // The finalizing mix: t = (v ^ (v >> 23)) * M1; t ^ (t >> 47).
-  static constexpr std::uint64_t Mix(std::uint64_t v) {
-    std::uint64_t t = (v ^ (v >> 23)) * kM1;
+  static constexpr unsigned long long Mix(unsigned long long v) {
+    unsigned long long t = (v ^ (v >> 23)) * kM1;
     return t ^ (t >> 47);
   }
 
   // What a fresh hasher returns for the single word v; the term of the
   // order-independent add.
-  static constexpr std::uint64_t HashOfWord(std::uint64_t v) { return Mix((Mix(v) ^ kSeed) * kM2); }
+  static constexpr unsigned long long HashOfWord(unsigned long long v) { return Mix((Mix(v) ^ kSeed) * kM2); }
 
  private:
   // The library's coordinate, SRID and value classes feed raw words.
   friend struct detail::HasherAccess;
 
-  void AddInternal(std::uint64_t v) { state_ = (state_ ^ Mix(v)) * kM2; }
-  void AddInternalOrderIndependent(std::uint64_t v) { state_ += HashOfWord(v); }
+  void AddInternal(unsigned long long v) { state_ = (state_ ^ Mix(v)) * kM2; }
+  void AddInternalOrderIndependent(unsigned long long v) { state_ += HashOfWord(v); }
 
-  std::uint64_t state_ = kSeed;
+  unsigned long long state_ = kSeed;
 };
 
 namespace detail {
@@ -87,11 +87,11 @@ namespace detail {
 // The raw word adds, for the library's own coordinate, SRID and value
 // classes; not for callers.
 struct HasherAccess {
-  static Hasher& Add(Hasher& h, std::uint64_t v) {
+  static Hasher& Add(Hasher& h, unsigned long long v) {
     h.AddInternal(v);
     return h;
   }
-  static Hasher& AddOrderIndependent(Hasher& h, std::uint64_t v) {
+  static Hasher& AddOrderIndependent(Hasher& h, unsigned long long v) {
     h.AddInternalOrderIndependent(v);
     return h;
   }

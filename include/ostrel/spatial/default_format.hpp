@@ -70,10 +70,15 @@ class OSTREL_EXPORT DefaultSpatial : public G, public DefaultFormat {
   DefaultSpatial(ShapeType shape_type, PackedPoints&& points, PackedLines&& lines,
                  PackedPolys&& polys, Attributes const& attributes);
 
+  // A copy allocates its vectors and part hashes from the current memory
+  // resource; a moved-to value takes the source's storage with the
+  // resources it came from, allocating nothing. Both assignments give the
+  // strong guarantee (they build the new content, then swap it in), and
+  // none of these is noexcept because the cached hashes lock.
   DefaultSpatial(DefaultSpatial const& other);
-  DefaultSpatial(DefaultSpatial&& other) noexcept;
+  DefaultSpatial(DefaultSpatial&& other);
   DefaultSpatial& operator=(DefaultSpatial const& other);
-  DefaultSpatial& operator=(DefaultSpatial&& other) noexcept;
+  DefaultSpatial& operator=(DefaultSpatial&& other);
   ~DefaultSpatial() override;
 
   ShapeType GetShapeType() const override { return shape_type_; }
@@ -107,28 +112,36 @@ class OSTREL_EXPORT DefaultSpatial : public G, public DefaultFormat {
   detail::PackedRun<Coordinate> GetPackedLine(unsigned int line) const override;
   detail::PackedRun<Coordinate> GetPackedRing(unsigned int poly, unsigned int ring) const override;
 
-  std::uint64_t GetOrDoHashForPoint(std::function<std::uint64_t(unsigned int)> fn,
+  unsigned long long GetOrDoHashForPoint(std::function<unsigned long long(unsigned int)> fn,
                                     unsigned int point) const override;
-  std::uint64_t GetOrDoHashForLine(std::function<std::uint64_t(unsigned int)> fn,
+  unsigned long long GetOrDoHashForLine(std::function<unsigned long long(unsigned int)> fn,
                                    unsigned int line) const override;
-  std::uint64_t GetOrDoHashForRingOfPoly(
-      std::function<std::uint64_t(unsigned int, unsigned int)> fn, unsigned int poly,
+  unsigned long long GetOrDoHashForRingOfPoly(
+      std::function<unsigned long long(unsigned int, unsigned int)> fn, unsigned int poly,
       unsigned int ring) const override;
-  std::uint64_t GetOrDoHashForPoly(std::function<std::uint64_t(unsigned int)> fn,
+  unsigned long long GetOrDoHashForPoly(std::function<unsigned long long(unsigned int)> fn,
                                    unsigned int poly) const override;
-  std::uint64_t GetOrDoHashForAttributes(std::function<std::uint64_t()> fn) const override;
+  unsigned long long GetOrDoHashForAttributes(std::function<unsigned long long()> fn) const override;
+
+  // The whole value's hash straight from the vectors, with the part-hash
+  // cache consulted and filled under one lock each; the same hash as the
+  // part-by-part protocol of Geometry and Geography.
+  void DoHash(Hasher& hasher) const override;
 
   Attributes const& GetStoredAttributes() const { return attributes_; }
 
   // Exchanges everything: cached hash, shape type, vectors with their
-  // allocators, attributes, part hashes.
-  void Swap(DefaultSpatial& other) noexcept;
+  // allocators, attributes, part hashes. Allocates nothing.
+  void Swap(DefaultSpatial& other);
 
  private:
   void Build(Points const& points, Lines const& lines, Polys const& polys);
   Packed Pack(Coordinate const& c) const;
   GeometryCoordinate::Bias Bias() const;
-  void Clear() noexcept;
+  void Clear();
+  // Installs storage built by an assignment, exchanging it with the old.
+  void Adopt(ShapeType shape_type, PackedPoints& points, PackedLines& lines, PackedPolys& polys,
+             Attributes const& attributes, ShapeHashes& hashes);
 
   ShapeType shape_type_ = ShapeType::Empty;
   PackedPoints points_;
@@ -145,24 +158,24 @@ class OSTREL_EXPORT DefaultGeometry final : public DefaultSpatial<Geometry> {
  public:
   using DefaultSpatial<Geometry>::DefaultSpatial;
   DefaultGeometry(DefaultGeometry const&) = default;
-  DefaultGeometry(DefaultGeometry&&) noexcept = default;
+  DefaultGeometry(DefaultGeometry&&) = default;
   DefaultGeometry& operator=(DefaultGeometry const&) = default;
-  DefaultGeometry& operator=(DefaultGeometry&&) noexcept = default;
+  DefaultGeometry& operator=(DefaultGeometry&&) = default;
   ~DefaultGeometry() override;
 
   GeometryCoordinate::Bias GetBias() const override { return GetStoredAttributes().bias; }
   FormatInfo const& GetFormatInfo() const override { return GetRegisteredFormatInfo(); }
 
-  void swap(DefaultGeometry& other) noexcept { Swap(other); }
+  void swap(DefaultGeometry& other) { Swap(other); }
 };
 
 class OSTREL_EXPORT DefaultGeography final : public DefaultSpatial<Geography> {
  public:
   using DefaultSpatial<Geography>::DefaultSpatial;
   DefaultGeography(DefaultGeography const&) = default;
-  DefaultGeography(DefaultGeography&&) noexcept = default;
+  DefaultGeography(DefaultGeography&&) = default;
   DefaultGeography& operator=(DefaultGeography const&) = default;
-  DefaultGeography& operator=(DefaultGeography&&) noexcept = default;
+  DefaultGeography& operator=(DefaultGeography&&) = default;
   ~DefaultGeography() override;
 
   TopologicalType GetTopologicalType() const override {
@@ -175,7 +188,7 @@ class OSTREL_EXPORT DefaultGeography final : public DefaultSpatial<Geography> {
   using DefaultSpatial<Geography>::CoordinateInLine;
   using DefaultSpatial<Geography>::CoordinateInRingOfPoly;
 
-  void swap(DefaultGeography& other) noexcept { Swap(other); }
+  void swap(DefaultGeography& other) { Swap(other); }
 };
 
 }  // namespace ostrel

@@ -49,56 +49,64 @@ class OSTREL_EXPORT Geography : public Spatial, public Shape<GeographyCoordinate
   Geography& operator=(Geography const&) = default;
   Geography& operator=(Geography&&) = default;
 
-  CoordinateType GetCoordinateType() const override { return CoordinateType::Geography; }
-  Geography const& AsGeography() const override { return *this; }
-
-  virtual std::uint64_t HashForAttributes() const;
-
- protected:
-  // Declared between the public getters to keep the table's slot order.
-  virtual GeographyCoordinate::Packed PackedCoordinateForPoint(unsigned int point) const = 0;
-  virtual GeographyCoordinate::Packed PackedCoordinateInLine(unsigned int line,
-                                                             unsigned int point) const = 0;
-  virtual GeographyCoordinate::Packed PackedCoordinateInRingOfPoly(unsigned int poly,
-                                                                   unsigned int ring,
-                                                                   unsigned int point) const = 0;
-
- public:
-  virtual SRID GetOriginalSRID() const = 0;
-  virtual SRID GetConvertedSRID() const = 0;
-  virtual TopologicalType GetTopologicalType() const = 0;
-  virtual WindingOrder GetWindingOrder() const = 0;
-
   // { GetOriginalSRID(), GetConvertedSRID(), GetTopologicalType(),
   //   GetWindingOrder() }.
   Attributes GetAttributes() const;
 
+  // Virtuals in the order of the primary table: slots 1-8 are Spatial's,
+  // 9-21 are declared here (the order differs from Geometry's). The
+  // overrides of the Shape operations come last, so the extra entries they
+  // take in this table follow slot 21.
+  CoordinateType GetCoordinateType() const override { return CoordinateType::Geography; }  // 1
+  Geography const& AsGeography() const override { return *this; }                          // 5
+
+ protected:
+  void DoHash(Hasher& hasher) const override;  // slot 8
+
+ public:
+  virtual unsigned long long HashForAttributes() const;  // slot 9
+
+ protected:
+  virtual GeographyCoordinate::Packed PackedCoordinateForPoint(unsigned int point) const = 0;  // 10
+  virtual GeographyCoordinate::Packed PackedCoordinateInLine(unsigned int line,  // slot 11
+                                                             unsigned int point) const = 0;
+  virtual GeographyCoordinate::Packed PackedCoordinateInRingOfPoly(unsigned int poly,  // slot 12
+                                                                   unsigned int ring,
+                                                                   unsigned int point) const = 0;
+
+ public:
+  virtual SRID GetOriginalSRID() const = 0;                 // slot 13
+  virtual SRID GetConvertedSRID() const = 0;                // slot 14
+  virtual TopologicalType GetTopologicalType() const = 0;  // slot 15
+  virtual WindingOrder GetWindingOrder() const = 0;        // slot 16
+
+ protected:
+  virtual unsigned long long GetOrDoHashForPoint(  // slot 17
+      std::function<unsigned long long(unsigned int)> fn, unsigned int point) const = 0;
+  virtual unsigned long long GetOrDoHashForLine(  // slot 18
+      std::function<unsigned long long(unsigned int)> fn, unsigned int line) const = 0;
+  virtual unsigned long long GetOrDoHashForRingOfPoly(  // slot 19
+      std::function<unsigned long long(unsigned int, unsigned int)> fn, unsigned int poly,
+      unsigned int ring) const = 0;
+  virtual unsigned long long GetOrDoHashForPoly(  // slot 20
+      std::function<unsigned long long(unsigned int)> fn, unsigned int poly) const = 0;
+  virtual unsigned long long GetOrDoHashForAttributes(  // slot 21
+      std::function<unsigned long long()> fn) const = 0;
+
+ public:
   // Shape: coordinates decoded from the packed encodings, and the per-part
   // hashes; public for geographic values.
   GeographyCoordinate CoordinateInLine(unsigned int line, unsigned int point) const override;
   GeographyCoordinate CoordinateForPoint(unsigned int point) const override;
   GeographyCoordinate CoordinateInRingOfPoly(unsigned int poly, unsigned int ring,
                                              unsigned int point) const override;
-  std::uint64_t HashForPoint(unsigned int point) const override;
-  std::uint64_t HashForLine(unsigned int line) const override;
-  std::uint64_t HashForPoly(unsigned int poly) const override;
-  std::uint64_t HashForRingOfPoly(unsigned int poly, unsigned int ring) const override;
+  unsigned long long HashForPoint(unsigned int point) const override;
+  unsigned long long HashForLine(unsigned int line) const override;
+  unsigned long long HashForPoly(unsigned int poly) const override;
+  unsigned long long HashForRingOfPoly(unsigned int poly, unsigned int ring) const override;
 
  protected:
   Geography() = default;
-
-  void DoHash(Hasher& hasher) const override;
-
-  virtual std::uint64_t GetOrDoHashForPoint(std::function<std::uint64_t(unsigned int)> fn,
-                                            unsigned int point) const = 0;
-  virtual std::uint64_t GetOrDoHashForLine(std::function<std::uint64_t(unsigned int)> fn,
-                                           unsigned int line) const = 0;
-  virtual std::uint64_t GetOrDoHashForRingOfPoly(
-      std::function<std::uint64_t(unsigned int, unsigned int)> fn, unsigned int poly,
-      unsigned int ring) const = 0;
-  virtual std::uint64_t GetOrDoHashForPoly(std::function<std::uint64_t(unsigned int)> fn,
-                                           unsigned int poly) const = 0;
-  virtual std::uint64_t GetOrDoHashForAttributes(std::function<std::uint64_t()> fn) const = 0;
 
   void Swap(Geography& other) { Spatial::Swap(other); }
 

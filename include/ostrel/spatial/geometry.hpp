@@ -47,48 +47,54 @@ class OSTREL_EXPORT Geometry : public Spatial, public Shape<GeometryCoordinate> 
   Geometry& operator=(Geometry const&) = default;
   Geometry& operator=(Geometry&&) = default;
 
-  CoordinateType GetCoordinateType() const override { return CoordinateType::Geometry; }
-  Geometry const& AsGeometry() const override { return *this; }
-
-  virtual GeometryCoordinate::Bias GetBias() const = 0;
-  virtual SRID GetOriginalSRID() const = 0;
-  virtual SRID GetConvertedSRID() const = 0;
-
   // { GetBias(), GetOriginalSRID(), GetConvertedSRID() }.
   Attributes GetAttributes() const;
+
+  // Virtuals in the order of the primary table: slots 1-8 are Spatial's,
+  // 9-20 are declared here. The overrides of the Shape operations come
+  // last, so the extra entries they take in this table follow slot 20.
+  CoordinateType GetCoordinateType() const override { return CoordinateType::Geometry; }  // 1
+  Geometry const& AsGeometry() const override { return *this; }                          // 4
+
+  virtual GeometryCoordinate::Bias GetBias() const = 0;  // slot 9
+  virtual SRID GetOriginalSRID() const = 0;              // slot 10
+  virtual SRID GetConvertedSRID() const = 0;             // slot 11
 
  protected:
   Geometry() = default;
 
-  void DoHash(Hasher& hasher) const override;
+  void DoHash(Hasher& hasher) const override;  // slot 8
 
-  virtual GeometryCoordinate::Packed PackedCoordinateForPoint(unsigned int point) const = 0;
-  virtual GeometryCoordinate::Packed PackedCoordinateInLine(unsigned int line,
+  virtual GeometryCoordinate::Packed PackedCoordinateForPoint(unsigned int point) const = 0;  // 12
+  virtual GeometryCoordinate::Packed PackedCoordinateInLine(unsigned int line,  // slot 13
                                                             unsigned int point) const = 0;
-  virtual GeometryCoordinate::Packed PackedCoordinateInRingOfPoly(unsigned int poly,
+  virtual GeometryCoordinate::Packed PackedCoordinateInRingOfPoly(unsigned int poly,  // slot 14
                                                                   unsigned int ring,
                                                                   unsigned int point) const = 0;
-  virtual std::uint64_t HashForAttributes() const;
-  virtual std::uint64_t GetOrDoHashForPoint(std::function<std::uint64_t(unsigned int)> fn,
-                                            unsigned int point) const = 0;
-  virtual std::uint64_t GetOrDoHashForLine(std::function<std::uint64_t(unsigned int)> fn,
-                                           unsigned int line) const = 0;
-  virtual std::uint64_t GetOrDoHashForRingOfPoly(
-      std::function<std::uint64_t(unsigned int, unsigned int)> fn, unsigned int poly,
+  virtual unsigned long long HashForAttributes() const;  // slot 15
+  virtual unsigned long long GetOrDoHashForPoint(  // slot 16
+      std::function<unsigned long long(unsigned int)> fn, unsigned int point) const = 0;
+  virtual unsigned long long GetOrDoHashForLine(  // slot 17
+      std::function<unsigned long long(unsigned int)> fn, unsigned int line) const = 0;
+  virtual unsigned long long GetOrDoHashForRingOfPoly(  // slot 18
+      std::function<unsigned long long(unsigned int, unsigned int)> fn, unsigned int poly,
       unsigned int ring) const = 0;
-  virtual std::uint64_t GetOrDoHashForPoly(std::function<std::uint64_t(unsigned int)> fn,
-                                           unsigned int poly) const = 0;
-  virtual std::uint64_t GetOrDoHashForAttributes(std::function<std::uint64_t()> fn) const = 0;
+  virtual unsigned long long GetOrDoHashForPoly(  // slot 19
+      std::function<unsigned long long(unsigned int)> fn, unsigned int poly) const = 0;
+  virtual unsigned long long GetOrDoHashForAttributes(  // slot 20
+      std::function<unsigned long long()> fn) const = 0;
 
-  // Shape: coordinates unpacked with GetBias(), and the per-part hashes.
+  // Shape: coordinates unpacked with GetBias(), and the per-part hashes;
+  // protected for planar values (callers use the ranges, or a Shape
+  // reference where the part hashes are public).
   GeometryCoordinate CoordinateInLine(unsigned int line, unsigned int point) const override;
   GeometryCoordinate CoordinateForPoint(unsigned int point) const override;
   GeometryCoordinate CoordinateInRingOfPoly(unsigned int poly, unsigned int ring,
                                             unsigned int point) const override;
-  std::uint64_t HashForPoint(unsigned int point) const override;
-  std::uint64_t HashForLine(unsigned int line) const override;
-  std::uint64_t HashForPoly(unsigned int poly) const override;
-  std::uint64_t HashForRingOfPoly(unsigned int poly, unsigned int ring) const override;
+  unsigned long long HashForPoint(unsigned int point) const override;
+  unsigned long long HashForLine(unsigned int line) const override;
+  unsigned long long HashForPoly(unsigned int poly) const override;
+  unsigned long long HashForRingOfPoly(unsigned int poly, unsigned int ring) const override;
 
   void Swap(Geometry& other) { Spatial::Swap(other); }
 

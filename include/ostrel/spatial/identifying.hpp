@@ -14,7 +14,7 @@ namespace ostrel {
 
 class OSTREL_EXPORT Identifying : public Spatial {
  public:
-  explicit Identifying(std::uint64_t identifier) : Spatial(identifier) {}
+  Identifying(unsigned long long identifier) : Spatial(identifier) {}
   Identifying(Identifying const&) = default;
   Identifying(Identifying&&) = default;
   Identifying& operator=(Identifying const&) = default;

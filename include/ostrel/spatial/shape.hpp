@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <utility>
 
 #include "ostrel/core/export.hpp"
 #include "ostrel/core/geography_coordinate.hpp"
@@ -56,14 +57,17 @@ class Shape;
 
 namespace detail {
 
-// The packed coordinates of one line or ring when a format keeps them in
-// one array (data is null otherwise), with the bias that unpacks planar
-// ones. Views read such runs directly instead of making a virtual call per
-// coordinate; the coordinates are the same either way.
+// The packed coordinates of one line or ring when a format can hand them out
+// as one array (data is null otherwise), with the bias that unpacks planar
+// ones. Views and hash loops read such runs directly instead of making a
+// virtual call per coordinate; the coordinates are the same either way.
+// `owner` keeps the array alive when a format decodes it on demand (a
+// legacy value's decoded line); it is empty when the value itself owns it.
 template <class C>
 struct PackedRun {
   typename C::Packed const* data = nullptr;
   GeometryCoordinate::Bias bias;
+  std::shared_ptr<void const> owner;
 };
 
 inline GeometryCoordinate Unpack(GeometryCoordinate::Packed packed,
@@ -76,7 +80,10 @@ inline GeographyCoordinate Unpack(GeographyCoordinate::Packed packed,
 }
 
 // A random-access iterator over a range whose elements are computed on
-// access (so they are returned by value). Valid while its range lives.
+// access (so they are returned by value). It holds a copy of its range (a
+// few words: the shape, an index, an owner), so it stays valid when the
+// range it came from was a temporary: value.GetPoints().begin() is fine.
+// It is valid as long as the value it reads lives.
 template <class Range>
 class IndexIterator {
  public:
@@ -88,17 +95,25 @@ class IndexIterator {
   using iterator_concept = std::random_access_iterator_tag;
 
   IndexIterator() = default;
-  IndexIterator(Range const* range, difference_type index) : range_(range), index_(index) {}
+  IndexIterator(Range const& range, difference_type index) : range_(range), index_(index) {}
 
-  value_type operator*() const { return range_->At(static_cast<unsigned int>(index_)); }
+  value_type operator*() const { return range_.At(static_cast<unsigned int>(index_)); }
   value_type operator[](difference_type n) const {
-    return range_->At(static_cast<unsigned int>(index_ + n));
+    return range_.At(static_cast<unsigned int>(index_ + n));
   }
 
   IndexIterator& operator++() { return ++index_, *this; }
-  IndexIterator operator++(int) { return IndexIterator(range_, index_++); }
+  IndexIterator operator++(int) {
+    IndexIterator old = *this;
+    ++index_;
+    return old;
+  }
   IndexIterator& operator--() { return --index_, *this; }
-  IndexIterator operator--(int) { return IndexIterator(range_, index_--); }
+  IndexIterator operator--(int) {
+    IndexIterator old = *this;
+    --index_;
+    return old;
+  }
   IndexIterator& operator+=(difference_type n) { return index_ += n, *this; }
   IndexIterator& operator-=(difference_type n) { return index_ -= n, *this; }
   friend IndexIterator operator+(IndexIterator it, difference_type n) { return it += n; }
@@ -115,7 +130,7 @@ class IndexIterator {
   }
 
  private:
-  Range const* range_ = nullptr;
+  Range range_;
   difference_type index_ = 0;
 };
 
@@ -133,26 +148,28 @@ class IndexedRange {
   iterator end() const { return iterator(Self(), size_); }
   size_type size() const { return size_; }
   bool empty() const { return size_ == 0; }
-  Value operator[](size_type i) const { return Self()->At(i); }
+  Value operator[](size_type i) const { return Self().At(i); }
 
  protected:
+  IndexedRange() = default;
   explicit IndexedRange(size_type size) : size_(size) {}
 
  private:
-  Derived const* Self() const { return static_cast<Derived const*>(this); }
-  size_type size_;
+  Derived const& Self() const { return static_cast<Derived const&>(*this); }
+  size_type size_ = 0;
 };
 
 // The coordinates of one line.
 template <class C>
 class ShapeLine : public IndexedRange<ShapeLine<C>, C> {
  public:
+  ShapeLine() = default;
   ShapeLine(std::shared_ptr<ShapeLineOwner<C> const> owner, ShapeLineOwner<C> const* shape,
             unsigned int line, unsigned int size, PackedRun<C> run = {})
       : IndexedRange<ShapeLine<C>, C>(size),
         owner_(std::move(owner)),
         source_(owner_ ? owner_.get() : shape),
-        run_(run),
+        run_(std::move(run)),
         line_(line) {}
 
   C At(unsigned int point) const {
@@ -163,21 +180,22 @@ class ShapeLine : public IndexedRange<ShapeLine<C>, C> {
 
  private:
   std::shared_ptr<ShapeLineOwner<C> const> owner_;
-  ShapeLineOwner<C> const* source_;
+  ShapeLineOwner<C> const* source_ = nullptr;
   PackedRun<C> run_;
-  unsigned int line_;
+  unsigned int line_ = 0;
 };
 
 // The coordinates of one ring of one poly.
 template <class C>
 class ShapeRing : public IndexedRange<ShapeRing<C>, C> {
  public:
+  ShapeRing() = default;
   ShapeRing(std::shared_ptr<ShapeRingOwner<C> const> owner, ShapeRingOwner<C> const* shape,
             unsigned int poly, unsigned int ring, unsigned int size, PackedRun<C> run = {})
       : IndexedRange<ShapeRing<C>, C>(size),
         owner_(std::move(owner)),
         source_(owner_ ? owner_.get() : shape),
-        run_(run),
+        run_(std::move(run)),
         poly_(poly),
         ring_(ring) {}
 
@@ -190,56 +208,60 @@ class ShapeRing : public IndexedRange<ShapeRing<C>, C> {
 
  private:
   std::shared_ptr<ShapeRingOwner<C> const> owner_;
-  ShapeRingOwner<C> const* source_;
+  ShapeRingOwner<C> const* source_ = nullptr;
   PackedRun<C> run_;
-  unsigned int poly_;
-  unsigned int ring_;
+  unsigned int poly_ = 0;
+  unsigned int ring_ = 0;
 };
 
 // The free points of a shape.
 template <class C>
 class ShapePoints : public IndexedRange<ShapePoints<C>, C> {
  public:
+  ShapePoints() = default;
   explicit ShapePoints(Shape<C> const* shape);
   C At(unsigned int point) const;
 
  private:
-  Shape<C> const* shape_;
+  Shape<C> const* shape_ = nullptr;
 };
 
 // The lines of a shape.
 template <class C>
 class ShapeLines : public IndexedRange<ShapeLines<C>, ShapeLine<C>> {
  public:
+  ShapeLines() = default;
   explicit ShapeLines(Shape<C> const* shape);
   ShapeLine<C> At(unsigned int line) const;
 
  private:
-  Shape<C> const* shape_;
+  Shape<C> const* shape_ = nullptr;
 };
 
 // The rings of one poly.
 template <class C>
 class ShapePoly : public IndexedRange<ShapePoly<C>, ShapeRing<C>> {
  public:
+  ShapePoly() = default;
   ShapePoly(Shape<C> const* shape, unsigned int poly);
   ShapeRing<C> At(unsigned int ring) const;
   unsigned int GetIndex() const { return poly_; }
 
  private:
-  Shape<C> const* shape_;
-  unsigned int poly_;
+  Shape<C> const* shape_ = nullptr;
+  unsigned int poly_ = 0;
 };
 
 // The polys of a shape.
 template <class C>
 class ShapePolys : public IndexedRange<ShapePolys<C>, ShapePoly<C>> {
  public:
+  ShapePolys() = default;
   explicit ShapePolys(Shape<C> const* shape);
   ShapePoly<C> At(unsigned int poly) const;
 
  private:
-  Shape<C> const* shape_;
+  Shape<C> const* shape_ = nullptr;
 };
 
 }  // namespace detail
@@ -253,33 +275,46 @@ class OSTREL_EXPORT Shape : public ShapeLineOwner<C>, public ShapeRingOwner<C> {
   detail::ShapeLines<C> GetLines() const { return detail::ShapeLines<C>(this); }
   detail::ShapePolys<C> GetPolys() const { return detail::ShapePolys<C>(this); }
 
+  // The virtuals below are declared in the order of the shape's table; slot
+  // 1 is CoordinateInLine, inherited from ShapeLineOwner. The counting and
+  // size operations and the owner accessors are protected: callers walk a
+  // shape through the ranges above. A family may narrow the coordinate and
+  // part-hash accessors (Geometry keeps them protected).
+ protected:
+  virtual unsigned int NumberOfPoints() const = 0;  // slot 2
+
+ public:
+  virtual C CoordinateForPoint(unsigned int point) const = 0;  // slot 3
+
+ protected:
+  virtual std::shared_ptr<ShapeLineOwner<C> const> GetLineOwner(unsigned int) const {  // slot 4
+    return nullptr;
+  }
+  virtual unsigned int NumberOfLines() const = 0;                 // slot 5
+  virtual unsigned int SizeOfLine(unsigned int line) const = 0;  // slot 6
+  virtual std::shared_ptr<ShapeRingOwner<C> const> GetRingOwner(unsigned int,  // slot 7
+                                                               unsigned int) const {
+    return nullptr;
+  }
+  virtual unsigned int NumberOfPolys() const = 0;                                  // slot 8
+  virtual unsigned int SizeOfPoly(unsigned int poly) const = 0;                   // slot 9
+  virtual unsigned int SizeOfRingInPoly(unsigned int poly, unsigned int ring) const = 0;  // 10
+
+ public:
+  virtual unsigned long long HashForPoint(unsigned int point) const = 0;  // slot 11
+  virtual unsigned long long HashForLine(unsigned int line) const = 0;    // slot 12
+  virtual unsigned long long HashForPoly(unsigned int poly) const = 0;    // slot 13
+  virtual unsigned long long HashForRingOfPoly(unsigned int poly,         // slot 14
+                                               unsigned int ring) const = 0;
+
  protected:
   Shape() = default;
   Shape(Shape const&) = default;
   Shape& operator=(Shape const&) = default;
 
-  // In the order of the shape's table, after CoordinateInLine.
-  virtual unsigned int NumberOfPoints() const = 0;
-  virtual C CoordinateForPoint(unsigned int point) const = 0;
-  virtual std::shared_ptr<ShapeLineOwner<C> const> GetLineOwner(unsigned int) const {
-    return nullptr;
-  }
-  virtual unsigned int NumberOfLines() const = 0;
-  virtual unsigned int SizeOfLine(unsigned int line) const = 0;
-  virtual std::shared_ptr<ShapeRingOwner<C> const> GetRingOwner(unsigned int, unsigned int) const {
-    return nullptr;
-  }
-  virtual unsigned int NumberOfPolys() const = 0;
-  virtual unsigned int SizeOfPoly(unsigned int poly) const = 0;
-  virtual unsigned int SizeOfRingInPoly(unsigned int poly, unsigned int ring) const = 0;
-  virtual std::uint64_t HashForPoint(unsigned int point) const = 0;
-  virtual std::uint64_t HashForLine(unsigned int line) const = 0;
-  virtual std::uint64_t HashForPoly(unsigned int poly) const = 0;
-  virtual std::uint64_t HashForRingOfPoly(unsigned int poly, unsigned int ring) const = 0;
-
-  // After the shape's table: direct access to the packed coordinates of a
-  // line or ring, for formats that keep them in one array. The default
-  // offers none, and views then ask CoordinateInLine/CoordinateInRingOfPoly.
+  // After the shape's table: the packed coordinates of a line or ring as one
+  // array, for formats that have (or can decode) them so. The default offers
+  // none, and readers then ask CoordinateInLine/CoordinateInRingOfPoly.
   virtual detail::PackedRun<C> GetPackedLine(unsigned int) const { return {}; }
   virtual detail::PackedRun<C> GetPackedRing(unsigned int, unsigned int) const { return {}; }
 
@@ -328,11 +363,14 @@ template <class C>
 ShapeLines<C>::ShapeLines(Shape<C> const* shape)
     : IndexedRange<ShapeLines<C>, ShapeLine<C>>(shape->NumberOfLines()), shape_(shape) {}
 
+// A packed run, when the format has one, serves the whole view; otherwise
+// the view asks the line's owner (or the shape) per coordinate.
 template <class C>
 ShapeLine<C> ShapeLines<C>::At(unsigned int line) const {
-  auto owner = shape_->GetLineOwner(line);
-  auto run = owner ? PackedRun<C>() : shape_->GetPackedLine(line);
-  return ShapeLine<C>(std::move(owner), shape_, line, shape_->SizeOfLine(line), run);
+  unsigned int size = shape_->SizeOfLine(line);
+  PackedRun<C> run = shape_->GetPackedLine(line);
+  if (run.data != nullptr) return ShapeLine<C>(nullptr, shape_, line, size, std::move(run));
+  return ShapeLine<C>(shape_->GetLineOwner(line), shape_, line, size);
 }
 
 template <class C>
@@ -343,10 +381,10 @@ ShapePoly<C>::ShapePoly(Shape<C> const* shape, unsigned int poly)
 
 template <class C>
 ShapeRing<C> ShapePoly<C>::At(unsigned int ring) const {
-  auto owner = shape_->GetRingOwner(poly_, ring);
-  auto run = owner ? PackedRun<C>() : shape_->GetPackedRing(poly_, ring);
-  return ShapeRing<C>(std::move(owner), shape_, poly_, ring, shape_->SizeOfRingInPoly(poly_, ring),
-                      run);
+  unsigned int size = shape_->SizeOfRingInPoly(poly_, ring);
+  PackedRun<C> run = shape_->GetPackedRing(poly_, ring);
+  if (run.data != nullptr) return ShapeRing<C>(nullptr, shape_, poly_, ring, size, std::move(run));
+  return ShapeRing<C>(shape_->GetRingOwner(poly_, ring), shape_, poly_, ring, size);
 }
 
 template <class C>

@@ -14,6 +14,7 @@
 // mutex on its own, never two at once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -28,35 +29,58 @@ namespace ostrel {
 
 class OSTREL_EXPORT ShapeHashes {
  public:
-  ShapeHashes() = default;
-  ShapeHashes(ShapeHashes const& other);
-  ShapeHashes(ShapeHashes&& other) noexcept;
-  ShapeHashes& operator=(ShapeHashes const& other);
-  ShapeHashes& operator=(ShapeHashes&& other) noexcept;
-  ~ShapeHashes() = default;
-
-  void swap(ShapeHashes& other) noexcept;
-
-  std::uint64_t GetOrDoHashForAttributes(std::function<std::uint64_t()> const& fn) const;
-  std::uint64_t GetOrDoHashForPoint(std::function<std::uint64_t(unsigned int)> const& fn,
-                                    unsigned int point) const {
-    return fn(point);
-  }
-  std::uint64_t GetOrDoHashForLine(std::function<std::uint64_t(unsigned int)> const& fn,
-                                   unsigned int line) const;
-  std::uint64_t GetOrDoHashForPoly(std::function<std::uint64_t(unsigned int)> const& fn,
-                                   unsigned int poly) const;
-  std::uint64_t GetOrDoHashForRingOfPoly(
-      std::function<std::uint64_t(unsigned int, unsigned int)> const& fn, unsigned int poly,
-      unsigned int ring) const;
-
- private:
+  // The key of a cached part: (line, ring, poly) with kUnused in the
+  // positions the part does not have.
   struct Key {
+    static constexpr std::uint32_t kUnused = 0xFFFFFFFF;
+    static Key Line(unsigned int line) { return {line, kUnused, kUnused}; }
+    static Key Ring(unsigned int poly, unsigned int ring) { return {kUnused, ring, poly}; }
+    static Key Poly(unsigned int poly) { return {kUnused, kUnused, poly}; }
+
     std::uint32_t line;
     std::uint32_t ring;
     std::uint32_t poly;
     bool operator==(Key const&) const = default;
   };
+
+  ShapeHashes() = default;
+  ShapeHashes(ShapeHashes const& other);
+  ShapeHashes(ShapeHashes&& other);
+  // Both assignments give the strong guarantee: they build the new content
+  // first and then exchange it. A moved-to cache takes the source's storage
+  // with its memory resource.
+  ShapeHashes& operator=(ShapeHashes const& other);
+  ShapeHashes& operator=(ShapeHashes&& other);
+  ~ShapeHashes() = default;
+
+  // Exchanges the maps (with their memory resources) and attribute hashes;
+  // allocates nothing.
+  void swap(ShapeHashes& other);
+
+  unsigned long long GetOrDoHashForAttributes(std::function<unsigned long long()> const& fn) const;
+  unsigned long long GetOrDoHashForPoint(std::function<unsigned long long(unsigned int)> const& fn,
+                                    unsigned int point) const {
+    return fn(point);
+  }
+  unsigned long long GetOrDoHashForLine(std::function<unsigned long long(unsigned int)> const& fn,
+                                   unsigned int line) const;
+  unsigned long long GetOrDoHashForPoly(std::function<unsigned long long(unsigned int)> const& fn,
+                                   unsigned int poly) const;
+  unsigned long long GetOrDoHashForRingOfPoly(
+      std::function<unsigned long long(unsigned int, unsigned int)> const& fn, unsigned int poly,
+      unsigned int ring) const;
+
+  // Bulk access for hashing a whole value, one lock each: Find sets
+  // hashes[i] to the cached hash of keys[i], or 0 when it has none (a part
+  // whose hash is 0 is simply recomputed); Store caches every pair whose
+  // hash is not 0.
+  void Find(Key const* keys, std::size_t count, unsigned long long* hashes) const;
+  void Store(Key const* keys, unsigned long long const* hashes, std::size_t count) const;
+
+  // The resource the cached hashes are allocated from.
+  MemoryResource* GetResource() const { return part_hashes_.get_allocator().GetResource(); }
+
+ private:
   struct KeyHash {
     std::size_t operator()(Key const& k) const {
       std::uint64_t v = (std::uint64_t{k.line} << 32 | k.ring) * 0x9E3779B97F4A7C15ULL;
@@ -64,12 +88,13 @@ class OSTREL_EXPORT ShapeHashes {
                                       (std::uint64_t{k.poly} * 0xC2B2AE3D27D4EB4FULL));
     }
   };
-  using Map = std::unordered_map<Key, std::uint64_t, KeyHash, std::equal_to<Key>,
-                                 ResourceAllocator<std::pair<Key const, std::uint64_t>>>;
+  using Map = std::unordered_map<Key, unsigned long long, KeyHash, std::equal_to<Key>,
+                                 ResourceAllocator<std::pair<Key const, unsigned long long>>>;
 
   template <class Fn>
-  std::uint64_t Lookup(Key key, Fn&& compute) const;
+  unsigned long long Lookup(Key key, Fn&& compute) const;
   Map CopyMap() const;
+  Map TakeMap();
 
   mutable Map part_hashes_;
   mutable AtomicUInt64 attribute_hash_;

@@ -54,7 +54,7 @@ class OSTREL_EXPORT Spatial {
   // The value's hash: coordinate type and shape type as raw words, then the
   // kind's own content (DoHash), finished. Cached after the first call,
   // unless it finishes as 0.
-  std::uint64_t GetHash() const;
+  unsigned long long GetHash() const;
 
   bool IsUnknown() const { return GetCoordinateType() == CoordinateType::Unknown; }
   bool IsIdentifying() const { return GetCoordinateType() == CoordinateType::Identifying; }
@@ -65,7 +65,7 @@ class OSTREL_EXPORT Spatial {
   bool operator!=(Spatial const& other) const { return !(*this == other); }
 
  protected:
-  explicit Spatial(std::uint64_t hash) : hash_(hash) {}
+  Spatial(unsigned long long hash) : hash_(hash) {}
 
   // Adds the kind's content to a hasher that already holds the coordinate
   // and shape types.
