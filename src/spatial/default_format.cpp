@@ -259,13 +259,13 @@ unsigned int DefaultSpatial<G>::SizeOfRingInPoly(unsigned int poly, unsigned int
 }
 
 template <class G>
-unsigned long long DefaultSpatial<G>::GetOrDoHashForPoint(std::function<unsigned long long(unsigned int)> fn,
-                                                     unsigned int point) const {
+unsigned long long DefaultSpatial<G>::GetOrDoHashForPoint(
+    std::function<unsigned long long(unsigned int)> fn, unsigned int point) const {
   return shape_hashes_.GetOrDoHashForPoint(fn, point);
 }
 template <class G>
-unsigned long long DefaultSpatial<G>::GetOrDoHashForLine(std::function<unsigned long long(unsigned int)> fn,
-                                                    unsigned int line) const {
+unsigned long long DefaultSpatial<G>::GetOrDoHashForLine(
+    std::function<unsigned long long(unsigned int)> fn, unsigned int line) const {
   return shape_hashes_.GetOrDoHashForLine(fn, line);
 }
 template <class G>
@@ -275,12 +275,13 @@ unsigned long long DefaultSpatial<G>::GetOrDoHashForRingOfPoly(
   return shape_hashes_.GetOrDoHashForRingOfPoly(fn, poly, ring);
 }
 template <class G>
-unsigned long long DefaultSpatial<G>::GetOrDoHashForPoly(std::function<unsigned long long(unsigned int)> fn,
-                                                    unsigned int poly) const {
+unsigned long long DefaultSpatial<G>::GetOrDoHashForPoly(
+    std::function<unsigned long long(unsigned int)> fn, unsigned int poly) const {
   return shape_hashes_.GetOrDoHashForPoly(fn, poly);
 }
 template <class G>
-unsigned long long DefaultSpatial<G>::GetOrDoHashForAttributes(std::function<unsigned long long()> fn) const {
+unsigned long long DefaultSpatial<G>::GetOrDoHashForAttributes(
+    std::function<unsigned long long()> fn) const {
   return shape_hashes_.GetOrDoHashForAttributes(fn);
 }
 
@@ -321,10 +322,9 @@ void DefaultSpatial<G>::DoHash(Hasher& hasher) const {
     std::size_t const first_ring = k;
     for (PackedPoints const& ring : poly) run(ring, hashes[k++]);
     if (hashes[k] == 0) {
-      hashes[k] = PartHash::Sequence(a, static_cast<unsigned int>(poly.size()),
-                                     [&](Hasher& h, unsigned int r) {
-                                       HasherAccess::Add(h, hashes[first_ring + r]);
-                                     });
+      hashes[k] = PartHash::Sequence(
+          a, static_cast<unsigned int>(poly.size()),
+          [&](Hasher& h, unsigned int r) { HasherAccess::Add(h, hashes[first_ring + r]); });
       computed = true;
     }
     ++k;

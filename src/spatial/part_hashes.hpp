@@ -75,10 +75,9 @@ struct PartHashes {
   }
 
   static unsigned long long Poly(G const& g, unsigned int poly) {
-    return PartHash::Sequence(g.HashForAttributes(), g.SizeOfPoly(poly),
-                              [&](Hasher& h, unsigned int r) {
-                                HasherAccess::Add(h, g.HashForRingOfPoly(poly, r));
-                              });
+    return PartHash::Sequence(
+        g.HashForAttributes(), g.SizeOfPoly(poly),
+        [&](Hasher& h, unsigned int r) { HasherAccess::Add(h, g.HashForRingOfPoly(poly, r)); });
   }
 
   // The value's content after its coordinate and shape types.

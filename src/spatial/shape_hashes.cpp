@@ -4,25 +4,25 @@
 
 namespace ostrel {
 
-ShapeHashes::Map ShapeHashes::CopyMap() const {
+detail::PartHashTable ShapeHashes::CopyTable() const {
   std::lock_guard lock(mutex_);
   return part_hashes_;  // a copy on the current memory resource
 }
 
-// The map, leaving this one an empty map on the resource the taken one
-// used. Swapping exchanges the allocators too, so nothing is allocated.
-ShapeHashes::Map ShapeHashes::TakeMap() {
-  Map taken(part_hashes_.get_allocator());
+// The table, leaving this one empty on the current resource. Swapping
+// exchanges the resources with the arrays, so nothing is allocated.
+detail::PartHashTable ShapeHashes::TakeTable() {
+  detail::PartHashTable taken;
   std::lock_guard lock(mutex_);
   taken.swap(part_hashes_);
   return taken;
 }
 
 ShapeHashes::ShapeHashes(ShapeHashes const& other)
-    : part_hashes_(other.CopyMap()), attribute_hash_(other.attribute_hash_) {}
+    : part_hashes_(other.CopyTable()), attribute_hash_(other.attribute_hash_) {}
 
 ShapeHashes::ShapeHashes(ShapeHashes&& other)
-    : part_hashes_(other.TakeMap()), attribute_hash_(std::move(other.attribute_hash_)) {}
+    : part_hashes_(other.TakeTable()), attribute_hash_(std::move(other.attribute_hash_)) {}
 
 ShapeHashes& ShapeHashes::operator=(ShapeHashes const& other) {
   if (this == &other) return *this;
@@ -40,8 +40,8 @@ ShapeHashes& ShapeHashes::operator=(ShapeHashes&& other) {
 
 void ShapeHashes::swap(ShapeHashes& other) {
   if (this == &other) return;
-  Map mine = TakeMap();
-  Map theirs = other.TakeMap();
+  detail::PartHashTable mine = TakeTable();
+  detail::PartHashTable theirs = other.TakeTable();
   {
     std::lock_guard lock(mutex_);
     part_hashes_.swap(theirs);
@@ -64,13 +64,12 @@ template <class Fn>
 unsigned long long ShapeHashes::Lookup(Key key, Fn&& compute) const {
   {
     std::lock_guard lock(mutex_);
-    auto it = part_hashes_.find(key);
-    if (it != part_hashes_.end()) return it->second;
+    if (unsigned long long const* cached = part_hashes_.Find(key)) return *cached;
   }
   // Computed without the lock: a poly's function looks up its rings here.
   unsigned long long value = compute();
   std::lock_guard lock(mutex_);
-  part_hashes_[key] = value;
+  part_hashes_.Set(key, value);
   return value;
 }
 
@@ -97,17 +96,17 @@ void ShapeHashes::Find(Key const* keys, std::size_t count, unsigned long long* h
     return;
   }
   for (std::size_t i = 0; i < count; ++i) {
-    auto it = part_hashes_.find(keys[i]);
-    hashes[i] = it != part_hashes_.end() ? it->second : 0;
+    unsigned long long const* cached = part_hashes_.Find(keys[i]);
+    hashes[i] = cached != nullptr ? *cached : 0;
   }
 }
 
 void ShapeHashes::Store(Key const* keys, unsigned long long const* hashes,
                         std::size_t count) const {
   std::lock_guard lock(mutex_);
-  part_hashes_.reserve(part_hashes_.size() + count);
+  part_hashes_.Reserve(part_hashes_.size() + count);
   for (std::size_t i = 0; i < count; ++i) {
-    if (hashes[i] != 0) part_hashes_[keys[i]] = hashes[i];
+    if (hashes[i] != 0) part_hashes_.Set(keys[i], hashes[i]);
   }
 }
 

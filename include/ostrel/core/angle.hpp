@@ -11,8 +11,8 @@
 #include <string>
 
 #include "ostrel/core/constants.hpp"
-#include "ostrel/core/internal/numerics.hpp"
 #include "ostrel/core/export.hpp"
+#include "ostrel/core/internal/numerics.hpp"
 #include "ostrel/core/unit.hpp"
 
 namespace ostrel {

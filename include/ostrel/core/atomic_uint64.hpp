@@ -40,7 +40,8 @@ class AtomicUInt64 {
     std::lock_guard lock(mutex_);
     return value_;
   }
-  unsigned long long store(unsigned long long value, std::memory_order = std::memory_order_seq_cst) {
+  unsigned long long store(unsigned long long value,
+                           std::memory_order = std::memory_order_seq_cst) {
     std::lock_guard lock(mutex_);
     value_ = value;
     return value;

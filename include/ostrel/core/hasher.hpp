@@ -70,7 +70,9 @@ class Hasher {
 
   // What a fresh hasher returns for the single word v; the term of the
   // order-independent add.
-  static constexpr unsigned long long HashOfWord(unsigned long long v) { return Mix((Mix(v) ^ kSeed) * kM2); }
+  static constexpr unsigned long long HashOfWord(unsigned long long v) {
+    return Mix((Mix(v) ^ kSeed) * kM2);
+  }
 
  private:
   // The library's coordinate, SRID and value classes feed raw words.

@@ -113,15 +113,16 @@ class OSTREL_EXPORT DefaultSpatial : public G, public DefaultFormat {
   detail::PackedRun<Coordinate> GetPackedRing(unsigned int poly, unsigned int ring) const override;
 
   unsigned long long GetOrDoHashForPoint(std::function<unsigned long long(unsigned int)> fn,
-                                    unsigned int point) const override;
+                                         unsigned int point) const override;
   unsigned long long GetOrDoHashForLine(std::function<unsigned long long(unsigned int)> fn,
-                                   unsigned int line) const override;
+                                        unsigned int line) const override;
   unsigned long long GetOrDoHashForRingOfPoly(
       std::function<unsigned long long(unsigned int, unsigned int)> fn, unsigned int poly,
       unsigned int ring) const override;
   unsigned long long GetOrDoHashForPoly(std::function<unsigned long long(unsigned int)> fn,
-                                   unsigned int poly) const override;
-  unsigned long long GetOrDoHashForAttributes(std::function<unsigned long long()> fn) const override;
+                                        unsigned int poly) const override;
+  unsigned long long GetOrDoHashForAttributes(
+      std::function<unsigned long long()> fn) const override;
 
   // The whole value's hash straight from the vectors, with the part-hash
   // cache consulted and filled under one lock each; the same hash as the

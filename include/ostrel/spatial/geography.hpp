@@ -75,8 +75,8 @@ class OSTREL_EXPORT Geography : public Spatial, public Shape<GeographyCoordinate
                                                                    unsigned int point) const = 0;
 
  public:
-  virtual SRID GetOriginalSRID() const = 0;                 // slot 13
-  virtual SRID GetConvertedSRID() const = 0;                // slot 14
+  virtual SRID GetOriginalSRID() const = 0;                // slot 13
+  virtual SRID GetConvertedSRID() const = 0;               // slot 14
   virtual TopologicalType GetTopologicalType() const = 0;  // slot 15
   virtual WindingOrder GetWindingOrder() const = 0;        // slot 16
 

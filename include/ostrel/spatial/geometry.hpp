@@ -54,7 +54,7 @@ class OSTREL_EXPORT Geometry : public Spatial, public Shape<GeometryCoordinate> 
   // 9-20 are declared here. The overrides of the Shape operations come
   // last, so the extra entries they take in this table follow slot 20.
   CoordinateType GetCoordinateType() const override { return CoordinateType::Geometry; }  // 1
-  Geometry const& AsGeometry() const override { return *this; }                          // 4
+  Geometry const& AsGeometry() const override { return *this; }                           // 4
 
   virtual GeometryCoordinate::Bias GetBias() const = 0;  // slot 9
   virtual SRID GetOriginalSRID() const = 0;              // slot 10
@@ -72,7 +72,7 @@ class OSTREL_EXPORT Geometry : public Spatial, public Shape<GeometryCoordinate> 
                                                                   unsigned int ring,
                                                                   unsigned int point) const = 0;
   virtual unsigned long long HashForAttributes() const;  // slot 15
-  virtual unsigned long long GetOrDoHashForPoint(  // slot 16
+  virtual unsigned long long GetOrDoHashForPoint(        // slot 16
       std::function<unsigned long long(unsigned int)> fn, unsigned int point) const = 0;
   virtual unsigned long long GetOrDoHashForLine(  // slot 17
       std::function<unsigned long long(unsigned int)> fn, unsigned int line) const = 0;

@@ -290,14 +290,14 @@ class OSTREL_EXPORT Shape : public ShapeLineOwner<C>, public ShapeRingOwner<C> {
   virtual std::shared_ptr<ShapeLineOwner<C> const> GetLineOwner(unsigned int) const {  // slot 4
     return nullptr;
   }
-  virtual unsigned int NumberOfLines() const = 0;                 // slot 5
-  virtual unsigned int SizeOfLine(unsigned int line) const = 0;  // slot 6
+  virtual unsigned int NumberOfLines() const = 0;                              // slot 5
+  virtual unsigned int SizeOfLine(unsigned int line) const = 0;                // slot 6
   virtual std::shared_ptr<ShapeRingOwner<C> const> GetRingOwner(unsigned int,  // slot 7
-                                                               unsigned int) const {
+                                                                unsigned int) const {
     return nullptr;
   }
-  virtual unsigned int NumberOfPolys() const = 0;                                  // slot 8
-  virtual unsigned int SizeOfPoly(unsigned int poly) const = 0;                   // slot 9
+  virtual unsigned int NumberOfPolys() const = 0;                                         // slot 8
+  virtual unsigned int SizeOfPoly(unsigned int poly) const = 0;                           // slot 9
   virtual unsigned int SizeOfRingInPoly(unsigned int poly, unsigned int ring) const = 0;  // 10
 
  public:

@@ -1,11 +1,11 @@
 // ShapeHashes: the cache of per-part hashes that a default-format value
 // keeps.
 //
-// Lines, polys and rings are cached in a hash map keyed by three 32-bit
-// numbers (0xFFFFFFFF marks an unused position); points are not cached; the
-// attribute hash is cached in an AtomicUInt64, 0 meaning "not computed".
-// All storage comes from the memory resource current when the cache is made
-// (copies: when the copy is made).
+// Lines, polys and rings are cached in a flat hash table keyed by three
+// 32-bit numbers (0xFFFFFFFF marks an unused position); points are not
+// cached; the attribute hash is cached in an AtomicUInt64, 0 meaning "not
+// computed". All storage comes from the memory resource current when the
+// cache is made (copies: when the copy is made).
 //
 // Lock discipline: the map's mutex is held only to look up and to store,
 // never while a part function runs, because a poly's function looks up its
@@ -18,30 +18,20 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <unordered_map>
 #include <utility>
 
 #include "ostrel/core/atomic_uint64.hpp"
 #include "ostrel/core/export.hpp"
 #include "ostrel/core/resource_allocator.hpp"
+#include "ostrel/spatial/internal/part_hash_table.hpp"
 
 namespace ostrel {
 
 class OSTREL_EXPORT ShapeHashes {
  public:
-  // The key of a cached part: (line, ring, poly) with kUnused in the
+  // The key of a cached part: (line, ring, poly) with 0xFFFFFFFF in the
   // positions the part does not have.
-  struct Key {
-    static constexpr std::uint32_t kUnused = 0xFFFFFFFF;
-    static Key Line(unsigned int line) { return {line, kUnused, kUnused}; }
-    static Key Ring(unsigned int poly, unsigned int ring) { return {kUnused, ring, poly}; }
-    static Key Poly(unsigned int poly) { return {kUnused, kUnused, poly}; }
-
-    std::uint32_t line;
-    std::uint32_t ring;
-    std::uint32_t poly;
-    bool operator==(Key const&) const = default;
-  };
+  using Key = detail::PartKey;
 
   ShapeHashes() = default;
   ShapeHashes(ShapeHashes const& other);
@@ -59,13 +49,13 @@ class OSTREL_EXPORT ShapeHashes {
 
   unsigned long long GetOrDoHashForAttributes(std::function<unsigned long long()> const& fn) const;
   unsigned long long GetOrDoHashForPoint(std::function<unsigned long long(unsigned int)> const& fn,
-                                    unsigned int point) const {
+                                         unsigned int point) const {
     return fn(point);
   }
   unsigned long long GetOrDoHashForLine(std::function<unsigned long long(unsigned int)> const& fn,
-                                   unsigned int line) const;
+                                        unsigned int line) const;
   unsigned long long GetOrDoHashForPoly(std::function<unsigned long long(unsigned int)> const& fn,
-                                   unsigned int poly) const;
+                                        unsigned int poly) const;
   unsigned long long GetOrDoHashForRingOfPoly(
       std::function<unsigned long long(unsigned int, unsigned int)> const& fn, unsigned int poly,
       unsigned int ring) const;
@@ -78,25 +68,15 @@ class OSTREL_EXPORT ShapeHashes {
   void Store(Key const* keys, unsigned long long const* hashes, std::size_t count) const;
 
   // The resource the cached hashes are allocated from.
-  MemoryResource* GetResource() const { return part_hashes_.get_allocator().GetResource(); }
+  MemoryResource* GetResource() const { return part_hashes_.GetResource(); }
 
  private:
-  struct KeyHash {
-    std::size_t operator()(Key const& k) const {
-      std::uint64_t v = (std::uint64_t{k.line} << 32 | k.ring) * 0x9E3779B97F4A7C15ULL;
-      return static_cast<std::size_t>(v ^ (v >> 29) ^
-                                      (std::uint64_t{k.poly} * 0xC2B2AE3D27D4EB4FULL));
-    }
-  };
-  using Map = std::unordered_map<Key, unsigned long long, KeyHash, std::equal_to<Key>,
-                                 ResourceAllocator<std::pair<Key const, unsigned long long>>>;
-
   template <class Fn>
   unsigned long long Lookup(Key key, Fn&& compute) const;
-  Map CopyMap() const;
-  Map TakeMap();
+  detail::PartHashTable CopyTable() const;
+  detail::PartHashTable TakeTable();
 
-  mutable Map part_hashes_;
+  mutable detail::PartHashTable part_hashes_;
   mutable AtomicUInt64 attribute_hash_;
   mutable std::mutex mutex_;
 };

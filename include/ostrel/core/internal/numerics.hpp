@@ -26,7 +26,9 @@ namespace ostrel::detail {
 constexpr bool IsNaN(double x) {
   return (std::bit_cast<std::uint64_t>(x) & 0x7FFFFFFFFFFFFFFF) > 0x7FF0000000000000;
 }
-constexpr bool IsNaN(float x) { return (std::bit_cast<std::uint32_t>(x) & 0x7FFFFFFF) > 0x7F800000; }
+constexpr bool IsNaN(float x) {
+  return (std::bit_cast<std::uint32_t>(x) & 0x7FFFFFFF) > 0x7F800000;
+}
 
 // The float nearest to x (round to nearest, ties to even, as the
 // conversion does), pinned so that no optimiser can skip the rounding.
