@@ -4,14 +4,15 @@
 
 #include "detail/stream_text.hpp"
 #include "ostrel/core/angle.hpp"
+#include "ostrel/core/internal/no_destructor.hpp"
 #include "ostrel/core/latitude.hpp"
 #include "ostrel/core/longitude.hpp"
 
 namespace ostrel {
 
 std::string const& Degrees::GetUnitSymbol() {
-  static std::string const symbol("\xC2\xB0");
-  return symbol;
+  static detail::NoDestructor<std::string const> symbol("\xC2\xB0");
+  return *symbol;
 }
 
 Radians Radians::Normalize() const {

@@ -1,6 +1,7 @@
 #include <atomic>
 #include <new>
 
+#include "ostrel/core/internal/no_destructor.hpp"
 #include "ostrel/core/memory_resource.hpp"
 
 namespace ostrel {
@@ -37,14 +38,16 @@ constinit std::atomic<MemoryResource*> current_resource{nullptr};
 
 }  // namespace
 
+// Never destroyed: a host's static object destroyed after them at exit may
+// still return storage to them.
 MemoryResource* NewDeleteMemoryResource() {
-  static NewDeleteResource resource;
-  return &resource;
+  static detail::NoDestructor<NewDeleteResource> resource;
+  return resource.get();
 }
 
 MemoryResource* NullMemoryResource() {
-  static NullResource resource;
-  return &resource;
+  static detail::NoDestructor<NullResource> resource;
+  return resource.get();
 }
 
 MemoryResource* GetMemoryResource() {

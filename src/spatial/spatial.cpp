@@ -4,6 +4,7 @@
 #include <string>
 
 #include "detail/stream_text.hpp"
+#include "ostrel/core/internal/no_destructor.hpp"
 #include "ostrel/spatial/default_format.hpp"
 #include "ostrel/spatial/identifying.hpp"
 #include "ostrel/spatial/spatial.hpp"
@@ -21,18 +22,18 @@ FormatInfo FormatInfos::Make(char const* name) {
 }
 
 FormatInfo const& Unknown::GetRegisteredFormatInfo() {
-  static FormatInfo const info = FormatInfos::Make("Unknown");
-  return info;
+  static detail::NoDestructor<FormatInfo const> info(FormatInfos::Make("Unknown"));
+  return *info;
 }
 
 FormatInfo const& Identifying::GetRegisteredFormatInfo() {
-  static FormatInfo const info = FormatInfos::Make("Identifying");
-  return info;
+  static detail::NoDestructor<FormatInfo const> info(FormatInfos::Make("Identifying"));
+  return *info;
 }
 
 FormatInfo const& DefaultFormat::GetRegisteredFormatInfo() {
-  static FormatInfo const info = FormatInfos::Make("DefaultFormat");
-  return info;
+  static detail::NoDestructor<FormatInfo const> info(FormatInfos::Make("DefaultFormat"));
+  return *info;
 }
 
 Spatial::~Spatial() = default;

@@ -31,7 +31,8 @@ class OSTREL_EXPORT Degrees : public Unit<Degrees, double> {
 
   bool IsValid() const { return !detail::IsNaN(Get()); }
 
-  // The degree sign "°" in UTF-8 (C2 B0).
+  // The degree sign "°" in UTF-8 (C2 B0): one string from the global heap,
+  // made on first use and never destroyed.
   static std::string const& GetUnitSymbol();
 };
 

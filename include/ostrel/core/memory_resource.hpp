@@ -8,7 +8,9 @@
 //
 // Built in: NewDeleteMemoryResource() (the global heap, the initial current
 // resource) and NullMemoryResource() (refuses every allocation). Both are
-// stateless and thread-safe.
+// stateless and thread-safe, allocate nothing themselves, and are never
+// destroyed, so memory may be returned to them even while the process
+// exits.
 #pragma once
 
 #include <cstddef>

@@ -4,6 +4,11 @@
 // Identifiers come from one process-wide atomic counter, in the order in
 // which kinds are first asked for their information, and stay fixed for the
 // rest of the process. Operations key format-specific handlers by them.
+//
+// Each kind's registered information (GetRegisteredFormatInfo() of the
+// format classes) is made once and never destroyed; its name string comes
+// from the global heap, not from a MemoryResource, because it outlives any
+// resource an engine might install.
 #pragma once
 
 #include <string>
