@@ -1,5 +1,5 @@
 // The Visvalingam-Whyatt working structure: a doubly linked list of nodes
-// (a cycle for closed runs) over an indexed binary min-heap of areas.
+// (a cycle for closed runs) over an indexed 4-ary min-heap of areas.
 #include "ostrel/operations/visval_manager.hpp"
 
 #include <bit>
@@ -12,6 +12,8 @@ namespace {
 
 constexpr unsigned long long kSignBit = 0x8000000000000000ULL;
 constexpr unsigned long long kCanonicalNaN = 0x7FF8000000000000ULL;
+constexpr std::size_t kMaxNodes = 0x55555555;
+constexpr std::size_t kArity = 4;
 
 // Maps an area to an unsigned key whose integer order is the numeric order,
 // with -0 folded onto +0 and every NaN onto one key above +infinity.
@@ -25,39 +27,44 @@ double AreaOf(unsigned long long key) noexcept {
   return std::bit_cast<double>((key & kSignBit) != 0 ? key & ~kSignBit : ~key);
 }
 
-// The order of the priority map: by area key, then by insertion.
-inline bool Before(unsigned long long key_a, unsigned long long seq_a, unsigned long long key_b,
-                   unsigned long long seq_b) noexcept {
-  return key_a < key_b || (key_a == key_b && seq_a < seq_b);
-}
-
 char const kUnlinkError[] = "VisvalManager::Unlink: Index not defined or past end of priority map";
 
 }  // namespace
 
+inline double VisvalManager::ComputeArea(unsigned int index) const {
+  Node const& node = nodes_[index];
+  Node const& p = nodes_[node.previous];
+  Node const& q = nodes_[node.next];
+  if (simple_) return SimpleArea::Compute({p.x, p.y}, {node.x, node.y}, {q.x, q.y});
+  return area_->Area({p.x, p.y}, {node.x, node.y}, {q.x, q.y});
+}
+
 VisvalManager::VisvalManager(PointArrayAccessAdapter const& points, AreaFunction const& area)
     : area_(&area), simple_(dynamic_cast<SimpleArea const*>(&area) != nullptr), closed_(false) {
   std::size_t const n = points.GetSize();
-  if (n > std::size_t{kUndefined} - 1) throw std::length_error("VisvalManager: too many points");
-  nodes_.resize(n);
+  // A closed run drops its last point, so one more point is acceptable then;
+  // checked before reading, to refuse without touching the points.
+  if (n > kMaxNodes + 1) throw std::length_error("VisvalManager: too many points");
+  nodes_.reserve(n);  // each array is written once: first touches are costly
   for (std::size_t i = 0; i < n; ++i) {
     auto const [x, y] = points.GetPoint(i);
-    nodes_[i] = Node{x, y, kUndefined, kUndefined, kUndefined};
+    nodes_.push_back(Node{x, y, kUndefined, kUndefined});
   }
   closed_ = n > 3 && nodes_.front().x == nodes_.back().x && nodes_.front().y == nodes_.back().y;
   if (closed_) nodes_.pop_back();
+  if (nodes_.size() > kMaxNodes) throw std::length_error("VisvalManager: too many points");
   auto const m = static_cast<unsigned int>(nodes_.size());
   for (unsigned int i = 0; i < m; ++i) {
     nodes_[i].previous = i > 0 ? i - 1 : (closed_ ? m - 1 : kUndefined);
     nodes_[i].next = i + 1 < m ? i + 1 : (closed_ ? 0 : kUndefined);
   }
+  entries_.assign(m, kUndefined);
 
   // Entries in insertion order (their sequence numbers), then heapified:
   // the heap order depends only on (key, sequence), not on how it is built.
   auto add = [this](unsigned int index) {
-    auto const position = static_cast<unsigned int>(heap_.size());
-    heap_.push_back(Entry{KeyOf(ComputeArea(nodes_[index])), sequence_++, index});
-    nodes_[index].entry = position;
+    entries_[index] = static_cast<unsigned int>(heap_.size());
+    heap_.push_back(Entry{KeyOf(ComputeArea(index)), sequence_++, index});
   };
   if (closed_) {
     heap_.reserve(m);
@@ -67,7 +74,9 @@ VisvalManager::VisvalManager(PointArrayAccessAdapter const& points, AreaFunction
     heap_.reserve(m - 2);
   }
   for (unsigned int i = 1; i + 1 < m; ++i) add(i);
-  for (auto i = static_cast<unsigned int>(heap_.size() / 2); i-- > 0;) SiftDown(i);
+  for (std::size_t i = heap_.size() / kArity + 1; i-- > 0;) {
+    if (i < heap_.size()) SiftDown(i, heap_[i]);
+  }
 }
 
 VisvalManager::~VisvalManager() = default;
@@ -87,11 +96,15 @@ bool VisvalManager::IsLinked(unsigned int index) const {
   Node const& node = NodeAt(index);
   return node.previous != kUndefined || node.next != kUndefined;
 }
-bool VisvalManager::HasEntry(unsigned int index) const { return NodeAt(index).entry != kUndefined; }
+bool VisvalManager::HasEntry(unsigned int index) const {
+  NodeAt(index);
+  return entries_[index] != kUndefined;
+}
 double VisvalManager::GetArea(unsigned int index) const {
-  Node const& node = NodeAt(index);
-  return node.entry == kUndefined ? std::numeric_limits<double>::quiet_NaN()
-                                  : AreaOf(heap_[node.entry].key);
+  NodeAt(index);
+  unsigned int const position = entries_[index];
+  return position == kUndefined ? std::numeric_limits<double>::quiet_NaN()
+                                : AreaOf(heap_[position].key);
 }
 
 unsigned int VisvalManager::GetSmallest() const noexcept {
@@ -101,24 +114,17 @@ double VisvalManager::GetSmallestArea() const noexcept {
   return heap_.empty() ? std::numeric_limits<double>::quiet_NaN() : AreaOf(heap_.front().key);
 }
 
-double VisvalManager::ComputeArea(Node const& node) const {
-  Node const& p = nodes_[node.previous];
-  Node const& q = nodes_[node.next];
-  if (simple_) return SimpleArea::Compute({p.x, p.y}, {node.x, node.y}, {q.x, q.y});
-  return area_->Area({p.x, p.y}, {node.x, node.y}, {q.x, q.y});
-}
-
 void VisvalManager::Unlink(unsigned int index) {
   if (index >= nodes_.size()) throw std::logic_error(kUnlinkError);
   Node& node = nodes_[index];
-  if (node.previous == kUndefined || node.next == kUndefined || node.entry == kUndefined) {
+  if (node.previous == kUndefined || node.next == kUndefined || entries_[index] == kUndefined) {
     throw std::logic_error(kUnlinkError);
   }
   unsigned int const p = node.previous;
   unsigned int const q = node.next;
   nodes_[p].next = q;
   nodes_[q].previous = p;
-  Erase(node.entry);
+  Erase(entries_[index]);
   node.previous = kUndefined;  // after the relinking: p or q may be this node
   node.next = kUndefined;
   Reinsert(p);
@@ -129,78 +135,74 @@ void VisvalManager::Unlink(unsigned int index) {
   }
 }
 
+namespace {
+
+// The order of the priority map: by area key, then by insertion.
+template <class E>
+inline bool Before(E const& a, E const& b) noexcept {
+  return a.key < b.key || (a.key == b.key && a.sequence < b.sequence);
+}
+
+}  // namespace
+
 // Erases the node's entry and inserts a fresh one when it still has two
 // neighbours. An existing entry is overwritten in place and moved: with
 // (key, sequence) unique the heap yields the same order as erase + insert.
 void VisvalManager::Reinsert(unsigned int index) {
-  Node& node = nodes_[index];
-  bool const linked = node.previous != kUndefined && node.next != kUndefined;
-  if (!linked) {
-    if (node.entry != kUndefined) Erase(node.entry);
+  Node const& node = nodes_[index];
+  unsigned int const position = entries_[index];
+  if (node.previous == kUndefined || node.next == kUndefined) {
+    if (position != kUndefined) Erase(position);
     return;
   }
-  Entry const entry{KeyOf(ComputeArea(node)), sequence_++, index};
-  unsigned int position = node.entry;
+  Entry const entry{KeyOf(ComputeArea(index)), sequence_++, index};
   if (position == kUndefined) {
-    position = static_cast<unsigned int>(heap_.size());
     heap_.push_back(entry);
-    nodes_[index].entry = position;
-    SiftUp(position);
-    return;
-  }
-  // The new sequence is the largest, so an equal key moves down too.
-  if (entry.key < heap_[position].key) {
-    heap_[position] = entry;
-    SiftUp(position);
+    SiftUp(heap_.size() - 1, entry);
+  } else if (entry.key < heap_[position].key) {
+    SiftUp(position, entry);
   } else {
-    heap_[position] = entry;
-    SiftDown(position);
+    // Not smaller: with the newest sequence it can only move down.
+    SiftDown(position, entry);
   }
 }
 
 void VisvalManager::Erase(unsigned int position) {
-  nodes_[heap_[position].node].entry = kUndefined;
+  entries_[heap_[position].node] = kUndefined;
   Entry const last = heap_.back();
   heap_.pop_back();
   if (position == heap_.size()) return;
-  bool up = false;
-  if (position > 0) {
-    Entry const& parent = heap_[(position - 1) / 2];
-    up = Before(last.key, last.sequence, parent.key, parent.sequence);
-  }
-  heap_[position] = last;
-  if (up) {
-    SiftUp(position);
+  if (position > 0 && Before(last, heap_[(position - 1) / kArity])) {
+    SiftUp(position, last);
   } else {
-    SiftDown(position);
+    SiftDown(position, last);
   }
 }
 
-void VisvalManager::SiftUp(unsigned int position) {
-  Entry const moving = heap_[position];
+// Both sifts move a hole and write the moving entry once, at its place.
+void VisvalManager::SiftUp(std::size_t position, Entry moving) {
   while (position > 0) {
-    unsigned int const parent = (position - 1) / 2;
-    Entry const& above = heap_[parent];
-    if (!Before(moving.key, moving.sequence, above.key, above.sequence)) break;
-    Place(position, above);
+    std::size_t const parent = (position - 1) / kArity;
+    if (!Before(moving, heap_[parent])) break;
+    Place(position, heap_[parent]);
     position = parent;
   }
   Place(position, moving);
 }
 
-void VisvalManager::SiftDown(unsigned int position) {
-  Entry const moving = heap_[position];
+void VisvalManager::SiftDown(std::size_t position, Entry moving) {
   std::size_t const size = heap_.size();
   for (;;) {
-    std::size_t child = 2 * std::size_t{position} + 1;
-    if (child >= size) break;
-    if (child + 1 < size && Before(heap_[child + 1].key, heap_[child + 1].sequence,
-                                   heap_[child].key, heap_[child].sequence)) {
-      ++child;
+    std::size_t const first = kArity * position + 1;
+    if (first >= size) break;
+    std::size_t const end = first + kArity < size ? first + kArity : size;
+    std::size_t best = first;
+    for (std::size_t child = first + 1; child < end; ++child) {
+      if (Before(heap_[child], heap_[best])) best = child;
     }
-    if (!Before(heap_[child].key, heap_[child].sequence, moving.key, moving.sequence)) break;
-    Place(position, heap_[child]);
-    position = static_cast<unsigned int>(child);
+    if (!Before(heap_[best], moving)) break;
+    Place(position, heap_[best]);
+    position = best;
   }
   Place(position, moving);
 }

@@ -20,7 +20,9 @@
 // shrunk to two or one nodes). A node that has lost both links is removed
 // for good: nothing links to it again.
 //
-// At most 0xFFFFFFFE nodes: the constructor throws std::length_error
+// At most 1431655765 nodes, so that the 32-bit insertion counter cannot wrap
+// (each node is inserted once and each unlink reinserts at most two, and a
+// node is unlinked at most once): the constructor throws std::length_error
 // ("VisvalManager: too many points") for longer runs.
 #pragma once
 
@@ -86,33 +88,34 @@ class OSTREL_EXPORT VisvalManager {
     double y;
     unsigned int previous;
     unsigned int next;
-    unsigned int entry;  // position in heap_, kUndefined when none
   };
-  // The priority map as an indexed binary min-heap. key is the area's bit
-  // pattern made monotone as an unsigned integer; (key, sequence) is unique
-  // and orders entries exactly as an insertion-stable ordered multimap.
+  // The priority map as an indexed 4-ary min-heap (four children share a
+  // cache line). key is the area's bit pattern made monotone as an unsigned
+  // integer; (key, sequence) is unique and orders entries exactly as an
+  // insertion-stable ordered multimap would.
   struct Entry {
     unsigned long long key;
-    unsigned long long sequence;
+    unsigned int sequence;
     unsigned int node;
   };
 
-  double ComputeArea(Node const& node) const;
+  double ComputeArea(unsigned int index) const;
   void Reinsert(unsigned int index);
   void Erase(unsigned int position);
-  void SiftUp(unsigned int position);
-  void SiftDown(unsigned int position);
-  void Place(unsigned int position, Entry const& entry) {
+  void SiftUp(std::size_t position, Entry moving);
+  void SiftDown(std::size_t position, Entry moving);
+  void Place(std::size_t position, Entry const& entry) {
     heap_[position] = entry;
-    nodes_[entry.node].entry = position;
+    entries_[entry.node] = static_cast<unsigned int>(position);
   }
   Node const& NodeAt(unsigned int index) const;
 
   AreaFunction const* area_;
   bool simple_;  // area_ is SimpleArea: computed inline, with the same result
   bool closed_;
-  unsigned long long sequence_ = 0;
+  unsigned int sequence_ = 0;
   std::vector<Node> nodes_;
+  std::vector<unsigned int> entries_;  // per node: position in heap_, or kUndefined
   std::vector<Entry> heap_;
 };
 
