@@ -5,6 +5,8 @@
 #include "ostrel/kernel/pole_containment.hpp"
 #include "ostrel/kernel/rectangular_bounds.hpp"
 #include "ostrel/kernel/spherical_trapezoid_bounds.hpp"
+#include "ostrel/operations/collect.hpp"
+#include "ostrel/operations/envelope.hpp"
 #include "ostrel/spatial/service_registry.hpp"
 
 namespace ostrel {
@@ -21,7 +23,9 @@ void BasicServices::Register() {
   registry.Register(std::make_shared<RectangularBoundsCache>(kCacheEntries));
   registry.Register(std::make_shared<SphericalTrapezoidBoundsCache>(kCacheEntries));
   // 4. A new CollectHandlers table.
+  registry.Register(std::make_shared<CollectHandlers>());
   // 5. A new EnvelopeHandlers table.
+  registry.Register(std::make_shared<EnvelopeHandlers>());
   // 6. The legacy geography, then geometry, envelope handlers under the
   //    LegacyFormat identifier.
   // 7. The legacy collect factory under the LegacyFormat identifier.
@@ -35,6 +39,8 @@ void BasicServices::Unregister() {
   // (geometry, then geography), the legacy collect factory, the legacy
   // envelope handlers (geometry, then geography), the EnvelopeHandlers and
   // CollectHandlers tables.
+  registry.Unregister<EnvelopeHandlers>();
+  registry.Unregister<CollectHandlers>();
   // Then the caches, newest first.
   registry.Unregister<SphericalTrapezoidBoundsCache>();
   registry.Unregister<RectangularBoundsCache>();

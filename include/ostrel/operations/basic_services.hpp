@@ -2,8 +2,8 @@
 //
 // Register installs, in this order, the PoleContainmentCache, the
 // RectangularBoundsCache and the SphericalTrapezoidBoundsCache, each of
-// 10000 entries; the envelope and collect handler tables and the handlers of
-// the stored formats join them as those operations are built. Registering
+// 10000 entries, new CollectHandlers and EnvelopeHandlers tables, and the
+// stored formats' envelope handlers and collect factory. Registering
 // replaces earlier services of the same types, so a second Register leaves
 // fresh, empty caches. Unregister removes everything in exactly the reverse
 // order. Callers that still hold a service keep it alive.
