@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -166,8 +167,11 @@ void DouglasPeuckerGeneralizer::Generalize(PointArrayAccessAdapter const& points
     return;
   }
 
-  std::vector<double> xs(n);
-  std::vector<double> ys(n);
+  // Uninitialized: each coordinate is written once (first touches of fresh
+  // pages are a good part of the cost of a pass).
+  std::unique_ptr<double[]> const coordinates(new double[2 * n]);
+  double* const xs = coordinates.get();
+  double* const ys = xs + n;
   for (std::size_t i = 0; i < n; ++i) {
     auto const [x, y] = points.GetPoint(i);
     xs[i] = x;
@@ -196,7 +200,7 @@ void DouglasPeuckerGeneralizer::Generalize(PointArrayAccessAdapter const& points
       mark(b);
       continue;
     }
-    auto const [m, distance] = Farthest(xs.data(), ys.data(), a, b);
+    auto const [m, distance] = Farthest(xs, ys, a, b);
     if (squared >= distance) {
       mark(a);
       mark(b);
@@ -206,7 +210,7 @@ void DouglasPeuckerGeneralizer::Generalize(PointArrayAccessAdapter const& points
     }
   }
 
-  bool const closed = n > 3 && xs.front() == xs.back() && ys.front() == ys.back();
+  bool const closed = n > 3 && xs[0] == xs[n - 1] && ys[0] == ys[n - 1];
   if (closed && kept < 4) {
     keep.assign(n, false);
     std::size_t const i = std::min(std::max(n / 3, std::size_t{1}), n - 3);
