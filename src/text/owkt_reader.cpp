@@ -5,11 +5,18 @@
 // it recurses, collections nest at most ten deep, and storage grows only with
 // the coordinates actually read, so any input ends in a value, an Unknown or
 // one of the documented exceptions.
+//
+// Diagnosis: the same parser serves From and the diagnosing From. A plain
+// read carries no Findings; a diagnosing one records, at the places where
+// the grammar fails or loses something, what and where, and never changes a
+// decision of the parser. The recording costs a null test on paths that are
+// taken only on failure, on Z/M values and on each number's flags.
 
 #include <cmath>
 #include <cstdint>
-#include <mutex>
+#include <cstdio>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,9 +24,14 @@
 #include "ostrel/spatial/default_format.hpp"
 #include "ostrel/spatial/unknown.hpp"
 #include "ostrel/text/owkt.hpp"
+#include "text/owkt_number.hpp"
 
 namespace ostrel::OWKT {
 namespace {
+
+using detail::owkt::InNumberRun;
+using detail::owkt::IsDigit;
+using detail::owkt::IsLetter;
 
 enum TokenKind : int {
   kEnd = 0,
@@ -52,12 +64,17 @@ enum TokenKind : int {
   kGeometryCollection = 27,
 };
 
-// Tokens are small and trivially copyable: a word's text is a view into the
-// input, upper-cased only when an attribute looks it up.
+// Tokens are small and trivially copyable: [begin, end) is the token's text
+// in the input (a word is upper-cased only when an attribute looks it up).
 struct Token {
   int kind = kEnd;
-  std::string_view text;        // words only, as written
-  double value = detail::kNaN;  // numbers only
+  char const* begin = nullptr;
+  char const* end = nullptr;
+  double value = ostrel::detail::kNaN;  // numbers only
+
+  std::string_view Text() const {
+    return begin == nullptr ? std::string_view() : std::string_view(begin, end - begin);
+  }
 };
 
 // Upper-case keyword -> token kind; built once, then only read.
@@ -115,130 +132,183 @@ std::unordered_map<std::string_view, TopologicalType> const& TopologicalTypes() 
   return table;
 }
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// A character outside the token set, as a message names it.
+std::string DescribeCharacter(char c) {
+  switch (c) {
+    case '\0': return "a NUL byte";
+    case '\t': return "a tab";
+    case '\n': return "a line feed";
+    case '\r': return "a carriage return";
+    default: break;
+  }
+  auto const byte = static_cast<unsigned char>(c);
+  if (byte > 0x20 && byte < 0x7F) return std::string("'") + c + "'";
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "the byte 0x%02X", static_cast<unsigned>(byte));
+  return buffer;
+}
+
+// What a diagnosing read finds. Only the first fatal problem (the one that
+// makes the text Unknown or makes From throw) and the first loss are kept.
+struct Findings {
+  explicit Findings(std::string const& text) : begin(text.data()) {}
+
+  char const* begin;
+  // A lexical error ends the input: where, and what was found there.
+  char const* lexical_at = nullptr;
+  std::string lexical;
+  Diagnosis::Outcome fatal = Diagnosis::Outcome::Value;
+  char const* fatal_at = nullptr;
+  std::string fatal_message;
+  char const* loss_at = nullptr;
+  std::string loss_message;
+  std::size_t dropped_ordinates = 0;
+
+  void Fatal(Diagnosis::Outcome outcome, char const* at, std::string message) {
+    if (fatal != Diagnosis::Outcome::Value) return;
+    fatal = outcome;
+    fatal_at = at;
+    fatal_message = std::move(message);
+  }
+  void Loss(char const* at, std::string message) {
+    if (loss_at != nullptr) return;
+    loss_at = at;
+    loss_message = std::move(message);
+  }
+};
 
 class Tokenizer {
  public:
-  explicit Tokenizer(std::string const& text)
-      : pos_(text.data()), end_(text.data() + text.size()) {}
+  Tokenizer(std::string const& text, Findings* findings)
+      : pos_(text.data()), end_(text.data() + text.size()), findings_(findings) {}
 
   int Peek() {
     if (!ahead_) ahead_ = Read();
     return ahead_->kind;
   }
 
+  // The next token, without consuming it.
+  Token const& PeekToken() {
+    Peek();
+    return *ahead_;
+  }
+
   Token Next() {
     if (!ahead_) return Read();
-    Token token = std::move(*ahead_);
+    Token token = *ahead_;
     ahead_.reset();
     return token;
+  }
+
+  // How a message names a token: an end that a lexical error made names
+  // what the error found.
+  std::string Describe(Token const& token) const {
+    switch (token.kind) {
+      case kEnd:
+        if (findings_ != nullptr && findings_->lexical_at != nullptr) return findings_->lexical;
+        return "the end of the text";
+      case kNumber: return "the number " + std::string(token.Text());
+      default: return "'" + std::string(token.Text()) + "'";
+    }
+  }
+
+  // Where a message about a token points.
+  char const* Where(Token const& token) const {
+    if (token.kind == kEnd && findings_ != nullptr && findings_->lexical_at != nullptr) {
+      return findings_->lexical_at;
+    }
+    return token.begin != nullptr ? token.begin : end_;
   }
 
  private:
   // A lexical error ends the input: the parse fails at the next rule that
   // needs a token, or succeeds if the body was already complete.
-  Token Error() {
+  Token Error(char const* at, std::string what) {
+    if (findings_ != nullptr && findings_->lexical_at == nullptr) {
+      findings_->lexical_at = at;
+      findings_->lexical = std::move(what);
+    }
     pos_ = end_;
-    return Token{};
+    return Token{kEnd, end_, end_, ostrel::detail::kNaN};
   }
 
   Token Read() {
     while (pos_ != end_ && *pos_ == ' ') ++pos_;
-    if (pos_ == end_) return Token{};
+    if (pos_ == end_) return Token{kEnd, end_, end_, ostrel::detail::kNaN};
+    char const* const begin = pos_;
     char const c = *pos_;
     if (IsLetter(c)) return ReadWord();
     if (IsDigit(c) || c == '-' || c == '+' || c == '.') return ReadNumber();
     ++pos_;
+    int kind = kEnd;
     switch (c) {
-      case '(': return Token{kOpen, {}, detail::kNaN};
-      case ')': return Token{kClose, {}, detail::kNaN};
-      case '{': return Token{kOpenBrace, {}, detail::kNaN};
-      case '}': return Token{kCloseBrace, {}, detail::kNaN};
-      case ',': return Token{kComma, {}, detail::kNaN};
-      case ';': return Token{kSemicolon, {}, detail::kNaN};
-      case ':': return Token{kColon, {}, detail::kNaN};
-      case '=': return Token{kEquals, {}, detail::kNaN};
-      default: return Error();
+      case '(': kind = kOpen; break;
+      case ')': kind = kClose; break;
+      case '{': kind = kOpenBrace; break;
+      case '}': kind = kCloseBrace; break;
+      case ',': kind = kComma; break;
+      case ';': kind = kSemicolon; break;
+      case ':': kind = kColon; break;
+      case '=': kind = kEquals; break;
+      default: return Error(begin, findings_ != nullptr ? DescribeCharacter(c) : std::string());
     }
+    return Token{kind, begin, pos_, ostrel::detail::kNaN};
   }
 
   Token ReadWord() {
     char const* begin = pos_;
     while (pos_ != end_ && (IsLetter(*pos_) || IsDigit(*pos_))) ++pos_;
-    // Keywords are short: look them up from a stack buffer, and make a
-    // string only for the words that are not keywords.
+    // Keywords are short: look them up from a stack buffer.
     std::size_t const length = static_cast<std::size_t>(pos_ - begin);
     char upper[24];
     if (length <= sizeof upper) {
       for (std::size_t i = 0; i < length; ++i) upper[i] = Upper(begin[i]);
       auto const& keywords = Keywords();
       if (auto it = keywords.find(std::string_view(upper, length)); it != keywords.end()) {
-        return Token{it->second, {}, detail::kNaN};
+        return Token{it->second, begin, pos_, ostrel::detail::kNaN};
       }
     }
-    return Token{kWord, std::string_view(begin, length), detail::kNaN};
+    return Token{kWord, begin, pos_, ostrel::detail::kNaN};
   }
 
-  // Digits into a wrapping 64-bit integer, as the number grammar defines it.
-  static std::uint64_t Digits(char const*& p, char const* end) {
-    std::uint64_t value = 0;
-    while (p != end && IsDigit(*p)) value = value * 10 + static_cast<std::uint64_t>(*p++ - '0');
-    return value;
-  }
-
-  static bool InNumberRun(char c) {
-    return IsDigit(c) || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+';
-  }
-
-  // Deliberately not strtod: the integer part wraps modulo 2^64, the
-  // fraction is numerator / divisor, the exponent goes through pow. A number
-  // is the longest run of digits, ".", "e", "E", "-" and "+"; characters of
-  // the run that the grammar leaves over, or a letter right after the run,
-  // are a lexical error.
   Token ReadNumber() {
+    char const* const begin = pos_;
     char const* p = pos_;
-    bool const negative = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    double value = 0.0;
-    if (p == end_ || *p != '.') value = static_cast<double>(Digits(p, end_));
-    if (p != end_ && *p == '.') value += Fraction(++p, end_);
-    if (p != end_ && (*p == 'e' || *p == 'E')) {
-      ++p;
-      bool const negative_exponent = p != end_ && *p == '-';
-      if (p != end_ && (*p == '-' || *p == '+')) ++p;
-      double exponent = static_cast<double>(Digits(p, end_));
-      value *= std::pow(10.0, negative_exponent ? -exponent : exponent);
+    double value = 0;
+    detail::owkt::NumberFlags flags;
+    if (!detail::owkt::ParseNumber(p, end_, value, flags)) {
+      if (findings_ == nullptr) return Error(begin, {});
+      while (p != end_ && (InNumberRun(*p) || IsLetter(*p))) ++p;
+      return Error(begin, "the malformed number " + std::string(begin, p));
     }
-    if (p != end_ && (InNumberRun(*p) || IsLetter(*p))) return Error();
     pos_ = p;
-    return Token{kNumber, {}, negative ? -value : value};
+    if (findings_ != nullptr) NoteLoss(begin, p, value, flags);
+    return Token{kNumber, begin, p, value};
   }
 
-  // numerator / divisor, both accumulated digit by digit in doubles. While
-  // they stay below 2^53 (15 digits) every step is exact, so the first 15
-  // digits are gathered as an integer and the divisor taken from a table:
-  // the same doubles, without a chain of floating-point multiplications.
-  static double Fraction(char const*& p, char const* end) {
-    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    std::uint64_t digits = 0;
-    int count = 0;
-    for (; p != end && IsDigit(*p) && count < 15; ++p, ++count) {
-      digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+  void NoteLoss(char const* begin, char const* end, double value,
+                detail::owkt::NumberFlags const& flags) {
+    std::string const text(begin, end);
+    if (flags.integer_wrapped) {
+      findings_->Loss(begin, "the integer part of the number " + text +
+                                 " does not fit 64 bits: it wraps around");
+    } else if (flags.exponent_wrapped) {
+      findings_->Loss(
+          begin, "the exponent of the number " + text + " does not fit 64 bits: it wraps around");
+    } else if (std::isinf(value)) {
+      findings_->Loss(begin, "the number " + text + " is too large: it reads as infinity");
+    } else if (std::isnan(value)) {
+      findings_->Loss(begin, "the number " + text + " reads as NaN");
+    } else if (flags.underflowed) {
+      findings_->Loss(begin, "the number " + text + " is too small: it reads as 0");
     }
-    double numerator = static_cast<double>(digits);
-    double divisor = kPowersOfTen[count];
-    for (; p != end && IsDigit(*p); ++p) {
-      numerator = numerator * 10 + (*p - '0');
-      divisor = divisor * 10;
-    }
-    return numerator / divisor;
   }
 
   char const* pos_;
   char const* end_;
+  Findings* findings_;
   std::optional<Token> ahead_;
 };
 
@@ -261,45 +331,67 @@ unsigned int Identifier(double value) {
 
 class Parser {
  public:
-  explicit Parser(std::string const& text) : tokens_(text) {}
+  Parser(std::string const& text, Findings* findings)
+      : tokens_(text, findings), findings_(findings) {}
 
   Tokenizer& Tokens() { return tokens_; }
+  Findings* GetFindings() const { return findings_; }
 
   bool Accept(int kind) {
     if (tokens_.Peek() != kind) return false;
     tokens_.Next();
     return true;
   }
-  bool Expect(int kind) { return Accept(kind) || Fail(); }
+  bool Expect(int kind) {
+    if (Accept(kind)) return true;
+    static char const* const kNames[] = {
+        "the end of the text", "'('", "')'", "'{'", "'}'", "','", "';'", "':'", "'='"};
+    return FailExpected(kind < 9 ? kNames[kind] : "a word");
+  }
   bool Fail() {
     error_ = true;
     return false;
   }
-  bool Number(double& out) {
-    if (tokens_.Peek() != kNumber) return Fail();
-    out = tokens_.Next().value;
+  // Fails, with "expected WHAT, found <the next token>" as the message.
+  bool FailExpected(char const* what) {
+    if (findings_ != nullptr) {
+      Token const& next = tokens_.PeekToken();
+      Record(next, std::string("expected ") + what + ", found " + tokens_.Describe(next));
+    }
+    return Fail();
+  }
+  // Fails with a message about `token`.
+  bool FailAt(Token const& token, std::string const& message) {
+    if (findings_ != nullptr) Record(token, message);
+    return Fail();
+  }
+  void Record(Token const& token, std::string message) {
+    findings_->Fatal(Diagnosis::Outcome::Unknown, tokens_.Where(token), std::move(message));
+  }
+
+  bool Number(double& out, char const* what = "a number") {
+    if (tokens_.Peek() != kNumber) return FailExpected(what);
+    last_number_ = tokens_.Next();
+    out = last_number_.value;
     return true;
   }
-  bool Word(std::string& out) {
-    if (tokens_.Peek() != kWord) return Fail();
-    out.assign(tokens_.Next().text);
-    for (char& c : out) c = Upper(c);
-    return true;
-  }
+  // The token of the number read last.
+  Token const& LastNumber() const { return last_number_; }
 
   bool Attributes(ParsedAttributes& a) {
     int const first_kind = tokens_.Peek();
     if (first_kind >= kPoint && first_kind <= kGeometryCollection) return true;
     for (bool first = true;; first = false) {
       if (Accept(kSemicolon)) return true;
-      if (!first && !Expect(kComma)) return false;
-      if (!Attribute(a)) return Fail();
+      if (!first && !Accept(kComma)) return FailExpected("',' or ';'");
+      if (!Attribute(a, first)) return Fail();
     }
   }
 
  private:
-  bool Attribute(ParsedAttributes& a) {
-    switch (tokens_.Next().kind) {
+  bool Attribute(ParsedAttributes& a, bool first) {
+    Token const key = tokens_.Next();
+    switch (key.kind) {
       case kBias: {
         double x = 0;
         double y = 0;
@@ -309,52 +401,98 @@ class Parser {
       }
       case kSRID: {
         double n = 0;
-        if (!Expect(kEquals) || !Number(n)) return false;
-        a.original_srid = SRID(SRID::Authority::EPSG, Identifier(n));
+        if (!Expect(kEquals) || !Number(n, "an SRID number")) return false;
+        a.original_srid = SRID(SRID::Authority::EPSG, CheckedIdentifier(n));
         return true;
       }
       case kOriginalSRID: return Expect(kEquals) && SRIDValue(a.original_srid);
       case kConvertedSRID: return Expect(kEquals) && SRIDValue(a.converted_srid);
-      case kWindingOrder: return Expect(kEquals) && Lookup(WindingOrders(), a.winding_order);
+      case kWindingOrder:
+        return Expect(kEquals) && Lookup(WindingOrders(), a.winding_order, "winding order",
+                                         "LEFT, RIGHT or AMBIGUOUS");
       case kTopologicalType:
-        return Expect(kEquals) && Lookup(TopologicalTypes(), a.topological_type);
-      default: return false;
+        return Expect(kEquals) && Lookup(TopologicalTypes(), a.topological_type, "topological type",
+                                         "SPHEROIDAL or FLAT");
+      default:
+        return FailAt(
+            key, std::string(first ? "expected a shape or an attribute" : "expected an attribute") +
+                     " (BIAS, SRID, ORIGINALSRID, CONVERTEDSRID, TOPOLOGICALTYPE or "
+                     "WINDINGORDER), found " +
+                     tokens_.Describe(key));
     }
   }
 
+  // A word, upper-cased.
+  bool Word(std::string& out, char const* what) {
+    if (tokens_.Peek() != kWord) return FailExpected(what);
+    last_word_ = tokens_.Next();
+    out.assign(last_word_.Text());
+    for (char& c : out) c = Upper(c);
+    return true;
+  }
+
   template <class T>
-  bool Lookup(std::unordered_map<std::string_view, T> const& table, std::optional<T>& out) {
+  bool Lookup(std::unordered_map<std::string_view, T> const& table, std::optional<T>& out,
+              char const* name, char const* words) {
+    std::string const expected = std::string("a ") + name + " (" + words + ")";
     std::string word;
-    if (!Word(word)) return false;
+    if (!Word(word, expected.c_str())) return false;
     auto it = table.find(word);
-    if (it == table.end()) return Fail();
+    if (it == table.end()) {
+      return FailAt(last_word_, "unknown " + std::string(name) + " " +
+                                    tokens_.Describe(last_word_) + " (expected " + words + ")");
+    }
     out = it->second;
     return true;
   }
 
   bool SRIDValue(std::optional<SRID>& out) {
+    static char const* const kExpected =
+        "an SRID (AUTHORITY:NUMBER with an authority UNKNOWN, EPSG, SRORG, ESRI, ORACLE, MS or "
+        "IAU2000, a number, or NONE, WGS84 or NAD27)";
     if (tokens_.Peek() == kNumber) {
-      out = SRID(SRID::Authority::EPSG, Identifier(tokens_.Next().value));
+      last_number_ = tokens_.Next();
+      out = SRID(SRID::Authority::EPSG, CheckedIdentifier(last_number_.value));
       return true;
     }
     std::string word;
-    if (!Word(word)) return false;
+    if (!Word(word, kExpected)) return false;
     if (auto it = Authorities().find(word); it != Authorities().end()) {
       double n = 0;
-      if (!Expect(kColon) || !Number(n)) return false;
-      out = SRID(it->second, Identifier(n));
+      if (!Expect(kColon) || !Number(n, "an SRID number")) return false;
+      out = SRID(it->second, CheckedIdentifier(n));
       return true;
     }
     if (auto it = NamedSRIDs().find(word); it != NamedSRIDs().end()) {
       out = it->second;
       return true;
     }
-    return Fail();
+    return FailAt(last_word_, "unknown SRID " + tokens_.Describe(last_word_) + " (expected " +
+                                  std::string(kExpected + 3));
+  }
+
+  // Identifier() of the number just read, noting a number that is not an
+  // integer the 24 bits of an SRID hold.
+  unsigned int CheckedIdentifier(double value) {
+    unsigned int const id = Identifier(value);
+    if (findings_ != nullptr && !(value >= 0 && value < 16777216.0 && std::trunc(value) == value)) {
+      findings_->Loss(last_number_.begin,
+                      "the SRID number " + std::string(last_number_.Text()) +
+                          " is not an integer from 0 to 16777215: it reads as " +
+                          std::to_string(SRID(SRID::Authority::EPSG, id).GetID()));
+    }
+    return id;
   }
 
   Tokenizer tokens_;
+  Findings* findings_;
+  Token last_number_;
+  Token last_word_;
   bool error_ = false;
 };
+
+char const* const kShapes =
+    "POINT, LINESTRING, POLYGON, MULTIPOINT, MULTILINESTRING, MULTIPOLYGON or GEOMETRYCOLLECTION";
 
 // The body grammar, reporting coordinates to a builder of the default
 // format's vectors. G is Geometry or Geography.
@@ -365,26 +503,35 @@ class BodyParser {
   using Values = DefaultSpatial<G>;
 
   BodyParser(Parser& parser, typename G::Attributes const& attributes, bool radians)
-      : p_(parser), attributes_(attributes), radians_(radians) {}
+      : p_(parser), f_(parser.GetFindings()), attributes_(attributes), radians_(radians) {}
 
   // The whole body, which must be followed by the end of the text.
   bool Parse() {
-    int const token = p_.Tokens().Next().kind;
-    if (token == kGeometryCollection) {
+    Token const head = p_.Tokens().Next();
+    body_ = head.begin;
+    if (head.kind == kGeometryCollection) {
       shape_type_ = ShapeType::Mixed;
-      return Collection(0) && End();
+      return Collection(0, head) && End();
     }
-    Rule const rule = ElementRule(token);
-    if (rule == nullptr) return false;
+    Rule const rule = ElementRule(head.kind);
+    if (rule == nullptr) {
+      return p_.FailAt(head, std::string("expected a shape (") + kShapes + "), found " +
+                                 p_.Tokens().Describe(head));
+    }
     shape_type_ = static_cast<ShapeType>(element_);
     return Tagged(2, rule) && End();
   }
 
   SpatialPtr Build() const {
-    if constexpr (std::is_same_v<G, Geometry>) {
-      return MakeSpatial<DefaultGeometry>(shape_type_, points_, lines_, polys_, attributes_);
-    } else {
-      return MakeSpatial<DefaultGeography>(shape_type_, points_, lines_, polys_, attributes_);
+    try {
+      if constexpr (std::is_same_v<G, Geometry>) {
+        return MakeSpatial<DefaultGeometry>(shape_type_, points_, lines_, polys_, attributes_);
+      } else {
+        return MakeSpatial<DefaultGeography>(shape_type_, points_, lines_, polys_, attributes_);
+      }
+    } catch (std::invalid_argument const& e) {
+      if (f_ != nullptr) f_->Fatal(Diagnosis::Outcome::Invalid, body_, e.what());
+      throw;
     }
   }
 
@@ -402,7 +549,10 @@ class BodyParser {
     return kRules[token - kPoint];
   }
 
-  bool End() { return p_.Tokens().Peek() == kEnd; }
+  bool End() {
+    if (p_.Tokens().Peek() == kEnd) return true;
+    return p_.FailExpected("the end of the text");
+  }
 
   // [Z | M | ZM] (EMPTY | "(" inner ")"), the dimension count inherited
   // unless a marker is given.
@@ -413,17 +563,40 @@ class BodyParser {
       dimensions = 4;
     }
     if (p_.Accept(kEmpty)) return true;
-    return p_.Expect(kOpen) && (this->*inner)(dimensions) && p_.Expect(kClose);
+    if (p_.Tokens().Peek() != kOpen) return p_.FailExpected("'(' or EMPTY");
+    p_.Tokens().Next();
+    return (this->*inner)(dimensions) && p_.Expect(kClose);
+  }
+
+  // After the items of a list the next token must be ")": a diagnosing read
+  // names both ways to go on. The parse itself fails at Expect(kClose).
+  void ListEnd() {
+    if (f_ != nullptr && p_.Tokens().Peek() != kClose) {
+      Token const& next = p_.Tokens().PeekToken();
+      p_.Record(next, "expected ',' or ')', found " + p_.Tokens().Describe(next));
+    }
   }
 
   bool Coordinate(int dimensions) {
     double x = 0;
     double y = 0;
     double ignored = 0;
-    if (!p_.Number(x) || !p_.Number(y)) return false;
-    if (dimensions >= 3 && !p_.Number(ignored)) return false;
-    if (dimensions == 4 && !p_.Number(ignored)) return false;
-    C const c = Make(x, y);
+    if (!p_.Number(x)) return false;
+    Token const x_token = p_.LastNumber();
+    if (!p_.Number(y)) return false;
+    if (dimensions >= 3) {
+      Token const y_token = p_.LastNumber();
+      if (!p_.Number(ignored, "a third number (Z or M)")) return false;
+      if (dimensions == 4 && !p_.Number(ignored, "a fourth number (M)")) return false;
+      if (f_ != nullptr) f_->dropped_ordinates += static_cast<std::size_t>(dimensions - 2);
+      Add(Make(x, y, x_token, y_token));
+    } else {
+      Add(Make(x, y, x_token, p_.LastNumber()));
+    }
+    return true;
+  }
+
+  void Add(C const& c) {
     if (element_ == 3 || element_ == 6) {
       Ring().push_back(c);
     } else if (element_ == 2 || element_ == 5) {
@@ -432,7 +605,6 @@ class BodyParser {
     } else {
       points_.push_back(c);
     }
-    return true;
   }
 
   bool CoordinateList(int dimensions) {
@@ -445,6 +617,7 @@ class BodyParser {
     } else {
       ++line_;
     }
+    ListEnd();
     return true;
   }
 
@@ -455,6 +628,7 @@ class BodyParser {
       if (!p_.Expect(kOpen) || !CoordinateList(dimensions) || !p_.Expect(kClose)) return false;
     } while (p_.Accept(kComma));
     if (polygon) ++poly_;
+    ListEnd();
     return true;
   }
 
@@ -466,6 +640,7 @@ class BodyParser {
         return false;
       }
     } while (p_.Accept(kComma));
+    ListEnd();
     return true;
   }
 
@@ -473,11 +648,12 @@ class BodyParser {
     do {
       if (!p_.Expect(kOpen) || !RingList(dimensions) || !p_.Expect(kClose)) return false;
     } while (p_.Accept(kComma));
+    ListEnd();
     return true;
   }
 
-  bool Collection(int depth) {
-    if (depth >= 10) return p_.Fail();
+  bool Collection(int depth, Token const& head) {
+    if (depth >= 10) return p_.FailAt(head, "collections nest more than 10 deep");
     depth_ = depth;
     return Tagged(2, &BodyParser::CollectionItems);
   }
@@ -485,15 +661,19 @@ class BodyParser {
   bool CollectionItems(int dimensions) {
     int const depth = depth_;
     do {
-      int const token = p_.Tokens().Next().kind;
-      if (token == kGeometryCollection) {
-        if (!Collection(depth + 1)) return false;
+      Token const token = p_.Tokens().Next();
+      if (token.kind == kGeometryCollection) {
+        if (!Collection(depth + 1, token)) return false;
         continue;
       }
-      Rule const rule = ElementRule(token);
-      if (rule == nullptr) return p_.Fail();
+      Rule const rule = ElementRule(token.kind);
+      if (rule == nullptr) {
+        return p_.FailAt(token, std::string("expected a shape (") + kShapes + "), found " +
+                                    p_.Tokens().Describe(token));
+      }
       if (!Tagged(dimensions, rule)) return false;
     } while (p_.Accept(kComma));
+    ListEnd();
     return true;
   }
 
@@ -504,19 +684,33 @@ class BodyParser {
     return poly[ring_];
   }
 
-  C Make(double x, double y) const {
+  C Make(double x, double y, Token const& x_token, Token const& y_token) const {
     if constexpr (std::is_same_v<G, Geometry>) {
-      return GeometryCoordinate(x, y, attributes_.bias);
+      GeometryCoordinate const c(x, y, attributes_.bias);
+      if (f_ != nullptr && !(std::isfinite(c.GetX()) && std::isfinite(c.GetY()))) {
+        Token const& t = std::isfinite(c.GetX()) ? y_token : x_token;
+        f_->Loss(t.begin, "the coordinate " + std::string(t.Text()) +
+                              " does not fit a float offset from the bias: it is not finite");
+      }
+      return c;
     } else {
       Radians const lon = radians_ ? Radians(x) : Radians(Degrees(x));
       Radians const lat = radians_ ? Radians(y) : Radians(Degrees(y));
+      if (f_ != nullptr &&
+          (lat.Get() > ostrel::detail::kHalfPi || -lat.Get() > ostrel::detail::kHalfPi)) {
+        f_->Fatal(Diagnosis::Outcome::OutOfRange, y_token.begin,
+                  "latitude " + std::string(y_token.Text()) +
+                      (radians_ ? " is beyond +/-pi/2 radians" : " is beyond +/-90 degrees"));
+      }
       return GeographyCoordinate(Latitude(lat), Longitude(lon));  // Latitude checks its range
     }
   }
 
   Parser& p_;
+  Findings* f_;
   typename G::Attributes attributes_;
   bool radians_;
+  char const* body_ = nullptr;
   ShapeType shape_type_ = ShapeType::Empty;
   int element_ = 0;
   int depth_ = 0;
@@ -548,10 +742,8 @@ SpatialPtr ReadBody(Parser& parser, typename G::Attributes const& attributes, bo
   return body.Build();
 }
 
-}  // namespace
-
-SpatialPtr From(std::string const& text, CoordinateType type, bool radians) {
-  Parser parser(text);
+SpatialPtr Read(std::string const& text, CoordinateType type, bool radians, Findings* findings) {
+  Parser parser(text, findings);
   ParsedAttributes parsed;
   if (!parser.Attributes(parsed)) return MakeSpatial<Unknown>();
 
@@ -570,6 +762,45 @@ SpatialPtr From(std::string const& text, CoordinateType type, bool radians) {
   return ReadBody<Geography>(parser, attributes, radians);
 }
 
+// Turns the findings into the diagnosis: a fatal problem decides; else the
+// first loss; else text that a lexical error cut off after a complete body.
+void Conclude(std::string const& text, Findings const& f, Diagnosis& d) {
+  d = Diagnosis{};
+  d.dropped_ordinates = f.dropped_ordinates;
+  char const* at = nullptr;
+  if (f.fatal != Diagnosis::Outcome::Value) {
+    d.outcome = f.fatal;
+    at = f.fatal_at;
+    d.message = f.fatal_message;
+  } else if (f.loss_at != nullptr) {
+    d.outcome = Diagnosis::Outcome::Lossy;
+    at = f.loss_at;
+    d.message = f.loss_message;
+  } else if (f.lexical_at != nullptr) {
+    d.outcome = Diagnosis::Outcome::Lossy;
+    at = f.lexical_at;
+    d.message = f.lexical + " ends the text early: the rest is ignored";
+  } else {
+    return;
+  }
+  d.offset = static_cast<std::size_t>(at - text.data());
+  d.line = 1;
+  std::size_t line_start = 0;
+  for (std::size_t i = 0; i < d.offset; ++i) {
+    if (text[i] == '\n') {
+      ++d.line;
+      line_start = i + 1;
+    }
+  }
+  d.column = d.offset - line_start + 1;
+}
+
+}  // namespace
+
+SpatialPtr From(std::string const& text, CoordinateType type, bool radians) {
+  return Read(text, type, radians, nullptr);
+}
+
 SpatialPtr From(std::string const& text) { return From(text, CoordinateType::Unknown, false); }
 
 SpatialPtr From(std::string const& text, CoordinateType type) { return From(text, type, false); }
@@ -577,6 +808,36 @@ SpatialPtr From(std::string const& text, CoordinateType type) { return From(text
 SpatialPtr From(std::string const& text, bool radians) {
   return radians ? From(text, CoordinateType::Geography, true)
                  : From(text, CoordinateType::Unknown, false);
+}
+
+SpatialPtr From(std::string const& text, CoordinateType type, bool radians, Diagnosis& diagnosis) {
+  Findings findings(text);
+  SpatialPtr value;
+  try {
+    value = Read(text, type, radians, &findings);
+  } catch (std::out_of_range const&) {
+    Conclude(text, findings, diagnosis);
+    throw;
+  } catch (std::invalid_argument const&) {
+    Conclude(text, findings, diagnosis);
+    throw;
+  }
+  Conclude(text, findings, diagnosis);
+  return value;
+}
+
+Diagnosis Diagnose(std::string const& text, CoordinateType type, bool radians) {
+  Diagnosis diagnosis;
+  try {
+    From(text, type, radians, diagnosis);
+  } catch (std::out_of_range const&) {
+  } catch (std::invalid_argument const&) {
+  }
+  return diagnosis;
+}
+
+Diagnosis Diagnose(std::string const& text) {
+  return Diagnose(text, CoordinateType::Unknown, false);
 }
 
 }  // namespace ostrel::OWKT

@@ -1,29 +1,216 @@
+#include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
 #include <string>
 
+#include "ostrel/core/constants.hpp"
 #include "ostrel/spatial/geography.hpp"
 #include "ostrel/spatial/geometry.hpp"
 #include "ostrel/text/owkt.hpp"
+#include "text/owkt_number.hpp"
 
 namespace ostrel::OWKT {
 
 namespace {
 
-// A double exactly as a default-formatted std::ostream writes it: printf's
-// %g with precision 6 ("1.23457e+06", "0.5", "-nan"). std::to_chars with the
-// general format produces the same characters without a stream.
-void AppendNumber(std::string& out, double value) {
-  char buffer[32];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
-  out.append(buffer, result.ptr);
-}
-
 // Keywords, enumeration texts and the letters of numbers ("E", "NAN",
 // "INF") are all upper case in OWKT.
-void UpperCase(std::string& out) {
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+void UpperCase(std::string& out, std::size_t from) {
+  for (std::size_t i = from; i < out.size(); ++i) {
+    out[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[i])));
+  }
 }
+
+// A double as printf's %g with `digits` significant digits writes it; with 6
+// exactly what a default-formatted std::ostream writes ("1.23457e+06",
+// "0.5", "-nan"). std::to_chars gives the same characters without a stream.
+std::size_t Format(char* buffer, double value, int digits) {
+  auto result = std::to_chars(buffer, buffer + 40, value, std::chars_format::general, digits);
+  return static_cast<std::size_t>(result.ptr - buffer);
+}
+
+// What the reader's number grammar makes of a complete text, or NaN when it
+// does not read the whole of it as one number.
+double ReadBack(char const* text, std::size_t length) {
+  char const* p = text;
+  char const* const end = text + length;
+  double value = 0;
+  detail::owkt::NumberFlags flags;
+  if (!detail::owkt::ParseNumber(p, end, value, flags) || p != end) return detail::kNaN;
+  return value;
+}
+
+// The lossless number: the first text, by increasing number of significant
+// digits from an estimate, that `accept` takes back after the reader's
+// number grammar. `cell` is the width of the interval of doubles that snap
+// to the same stored number (0 when only the double itself does). Rounding
+// to p digits moves a number by at most half a unit of its p-th digit, so
+// once that unit is below the cell the first candidates usually succeed.
+// When no rounding does (the grammar's products and sums are not correctly
+// rounded, so a double that needs all 17 digits can be missed by an ulp), the
+// neighbours of the 17-digit decimal are tried; a number that no text
+// reaches is written with 17 digits.
+template <class Accept>
+void AppendExact(std::string& out, double value, double cell, Accept const& accept) {
+  char buffer[48];
+  if (!std::isfinite(value)) {
+    out.append(buffer, Format(buffer, value, 6));
+    return;
+  }
+  if (value == 0) {
+    char const* zero = std::signbit(value) ? "-0" : "0";
+    if (accept(std::signbit(value) ? -0.0 : 0.0)) {
+      out += zero;
+      return;
+    }
+  }
+  int first = 1;
+  if (cell > 0 && value != 0) {
+    double const ratio = std::fabs(value) / cell;
+    if (ratio >= 1) first = std::clamp(static_cast<int>(std::floor(std::log10(ratio))) + 1, 1, 17);
+  } else if (cell == 0) {
+    // Only the double itself: its shortest round-trip text usually reads
+    // back through the grammar too; try it first.
+    auto const result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    std::size_t const length = static_cast<std::size_t>(result.ptr - buffer);
+    if (accept(ReadBack(buffer, length))) {
+      out.append(buffer, length);
+      return;
+    }
+    first = 15;
+  }
+  for (int digits = first; digits <= 17; ++digits) {
+    std::size_t const length = Format(buffer, value, digits);
+    if (accept(ReadBack(buffer, length))) {
+      out.append(buffer, length);
+      return;
+    }
+  }
+  // Neighbours of the 17-digit scientific decimal d.dddddddddddddddde+X.
+  char scientific[48];
+  auto const result = std::to_chars(scientific, scientific + sizeof scientific, value,
+                                    std::chars_format::scientific, 16);
+  std::size_t const length = static_cast<std::size_t>(result.ptr - scientific);
+  std::size_t const exponent = static_cast<std::size_t>(std::strchr(scientific, 'e') - scientific);
+  for (int step = 1; step <= 8; ++step) {
+    for (int direction : {1, -1}) {
+      std::memcpy(buffer, scientific, length);
+      // Adds +-step to the last digit, carrying through the mantissa.
+      int carry = direction * step;
+      for (std::size_t i = exponent; carry != 0 && i-- > 0;) {
+        if (buffer[i] == '.') continue;
+        if (buffer[i] == '-') break;
+        int digit = buffer[i] - '0' + carry;
+        carry = 0;
+        while (digit > 9) digit -= 10, ++carry;
+        while (digit < 0) digit += 10, --carry;
+        buffer[i] = static_cast<char>('0' + digit);
+      }
+      if (carry != 0) continue;  // past 9.999... or below 1.000...: not a neighbour
+      if (accept(ReadBack(buffer, length))) {
+        out.append(buffer, length);
+        return;
+      }
+    }
+  }
+  out.append(buffer, Format(buffer, value, 17));
+}
+
+// The text of every number of a value, and of its attribute spellings.
+class Writer {
+ public:
+  explicit Writer(WriteOptions const& options) : options_(options) {}
+
+  bool Lossless() const { return options_.digits == WriteOptions::kLossless; }
+  bool Readable() const { return options_.readable || Lossless(); }
+
+  void Number(std::string& out, double value) const {
+    char buffer[48];
+    out.append(buffer, Format(buffer, value, options_.digits));
+  }
+
+  // A bias: the same double back.
+  void Bias(std::string& out, double value) const {
+    if (!Lossless()) return Number(out, value);
+    AppendExact(out, value, 0, [value](double read) { return read == value; });
+  }
+
+  void Coordinate(std::string& out, GeometryCoordinate const& c,
+                  GeometryCoordinate::Bias const& bias) const {
+    if (!Lossless()) {
+      Number(out, c.GetX());
+      out.push_back(' ');
+      Number(out, c.GetY());
+      return;
+    }
+    Planar(out, c.GetX(), bias.GetX());
+    out.push_back(' ');
+    Planar(out, c.GetY(), bias.GetY());
+  }
+
+  void Coordinate(std::string& out, GeographyCoordinate const& c) const {
+    double const longitude = c.GetLongitude().Get().Get();
+    double const latitude = c.GetLatitude().Get().Get();
+    if (!Lossless()) {
+      Number(out, Degrees(Radians(longitude)).Get());
+      out.push_back(' ');
+      Number(out, Degrees(Radians(latitude)).Get());
+      return;
+    }
+    // The reader turns degrees into radians (one multiplication), checks the
+    // latitude's range and snaps both to the grid, the longitude after
+    // normalising it into [-pi, pi].
+    double const cell = Degrees(GeographyCoordinate::GetMaxTruncationError()).Get();
+    AppendExact(out, Degrees(Radians(longitude)).Get(), cell, [longitude](double read) {
+      Longitude const lon{Radians(Degrees(read))};
+      return GeographyCoordinate(Latitude(0.0), lon).GetLongitude().Get().Get() == longitude;
+    });
+    out.push_back(' ');
+    AppendExact(out, Degrees(Radians(latitude)).Get(), cell, [latitude](double read) {
+      double const r = Radians(Degrees(read)).Get();
+      if (r > detail::kHalfPi || -r > detail::kHalfPi) return false;  // the reader throws
+      Latitude const lat{Radians(r)};
+      return GeographyCoordinate(lat, Longitude(0.0)).GetLatitude().Get().Get() == latitude;
+    });
+  }
+
+  // WINDINGORDER value: the writer's own text, or the reader's word.
+  std::string Winding(WindingOrder value) const {
+    if (Readable()) {
+      switch (value) {
+        case WindingOrder::InteriorLeft: return "LEFT";
+        case WindingOrder::InteriorRight: return "RIGHT";
+        case WindingOrder::Ambiguous: return "AMBIGUOUS";
+        default: break;
+      }
+    }
+    return to_string(value);
+  }
+
+  std::string Authority(SRID::Authority value) const {
+    if (Readable() && value == SRID::Authority::SR_ORG) return "SRORG";
+    return to_string(value);
+  }
+
+ private:
+  // A planar axis: x = bias + float offset; the reader snaps what it reads
+  // to bias + (float)(read - bias), so any text inside the float's rounding
+  // interval around the offset gives the same coordinate.
+  void Planar(std::string& out, double x, double bias) const {
+    float const offset = static_cast<float>(x - bias);
+    double cell = 0;
+    if (std::isfinite(offset) && offset != 0) {
+      cell = std::ldexp(1.0, std::max(std::ilogb(offset) - 23, -149));
+    }
+    AppendExact(out, x, cell,
+                [offset, bias](double read) { return static_cast<float>(read - bias) == offset; });
+  }
+
+  WriteOptions options_;
+};
 
 // Starts a KEY=VALUE pair: "," before every pair but the first.
 void AppendKey(std::string& out, bool& first, char const* key) {
@@ -33,64 +220,89 @@ void AppendKey(std::string& out, bool& first, char const* key) {
   out.push_back('=');
 }
 
-// KEY=AUTHORITY:ID when the SRID differs from the record's default.
-void AppendSRID(std::string& out, bool& first, char const* key, SRID srid, SRID default_srid) {
-  if (srid == default_srid) return;
+void AppendSRID(std::string& out, Writer const& w, bool& first, char const* key, SRID srid) {
   AppendKey(out, first, key);
-  out += to_string(srid.GetAuthority());
+  out += w.Authority(srid.GetAuthority());
   out.push_back(':');
   out += std::to_string(srid.GetID());
 }
 
-void AppendAttributes(std::string& out, Geometry::Attributes const& a) {
+// Whether the reader's kind rules see a real authority in a written SRID.
+bool Real(SRID srid) { return srid.GetAuthority() != SRID::Authority::None; }
+
+void AppendAttributes(std::string& out, Writer const& w, Geometry::Attributes const& a) {
   Geometry::Attributes const defaults;
-  bool first = true;
-  if (a.bias != defaults.bias) {
-    AppendKey(out, first, "BIAS");
-    AppendNumber(out, a.bias.GetX());
-    out.push_back(':');
-    AppendNumber(out, a.bias.GetY());
+  bool const original = a.original_srid != defaults.original_srid;
+  bool const converted = a.converted_srid != defaults.converted_srid;
+  bool bias = a.bias != defaults.bias;
+  // Without a bias, an SRID of a real authority would make the reader choose
+  // Geography: an explicit zero bias keeps the value planar.
+  if (w.Readable() && !bias &&
+      ((original && Real(a.original_srid)) || (converted && Real(a.converted_srid)))) {
+    bias = true;
   }
-  AppendSRID(out, first, "ORIGINALSRID", a.original_srid, defaults.original_srid);
-  AppendSRID(out, first, "CONVERTEDSRID", a.converted_srid, defaults.converted_srid);
+  bool first = true;
+  if (bias) {
+    AppendKey(out, first, "BIAS");
+    w.Bias(out, a.bias.GetX());
+    out.push_back(':');
+    w.Bias(out, a.bias.GetY());
+  }
+  if (original) AppendSRID(out, w, first, "ORIGINALSRID", a.original_srid);
+  if (converted) AppendSRID(out, w, first, "CONVERTEDSRID", a.converted_srid);
   if (!first) out.push_back(';');
 }
 
-void AppendAttributes(std::string& out, Geography::Attributes const& a) {
+void AppendAttributes(std::string& out, Writer const& w, Geography::Attributes const& a) {
   Geography::Attributes const defaults;
+  bool original = a.original_srid != defaults.original_srid;
+  bool converted = a.converted_srid != defaults.converted_srid;
+  bool topological = a.topological_type != defaults.topological_type;
+  bool const winding = a.winding_order != defaults.winding_order;
+  // The reader chooses Geography for a topological type or winding order, or
+  // an SRID of a real authority; when none is written, one is made explicit.
+  if (w.Readable() && !topological && !winding && !(original && Real(a.original_srid)) &&
+      !(converted && Real(a.converted_srid))) {
+    if (!original) {
+      original = true;  // the default WGS84, EPSG:4326
+    } else if (!converted) {
+      converted = true;
+    } else {
+      topological = true;
+    }
+  }
   bool first = true;
-  AppendSRID(out, first, "ORIGINALSRID", a.original_srid, defaults.original_srid);
-  AppendSRID(out, first, "CONVERTEDSRID", a.converted_srid, defaults.converted_srid);
-  if (a.topological_type != defaults.topological_type) {
+  if (original) AppendSRID(out, w, first, "ORIGINALSRID", a.original_srid);
+  if (converted) AppendSRID(out, w, first, "CONVERTEDSRID", a.converted_srid);
+  if (topological) {
     AppendKey(out, first, "TOPOLOGICALTYPE");
     out += to_string(a.topological_type);
   }
-  if (a.winding_order != defaults.winding_order) {
+  if (winding) {
     AppendKey(out, first, "WINDINGORDER");
-    out += to_string(a.winding_order);
+    out += w.Winding(a.winding_order);
   }
   if (!first) out.push_back(';');
 }
 
-void AppendCoordinate(std::string& out, GeometryCoordinate const& c) {
-  AppendNumber(out, c.GetX());
-  out.push_back(' ');
-  AppendNumber(out, c.GetY());
+void AppendCoordinate(std::string& out, Writer const& w, GeometryCoordinate const& c,
+                      Geometry const& value) {
+  w.Coordinate(out, c, value.GetAttributes().bias);
 }
 
-void AppendCoordinate(std::string& out, GeographyCoordinate const& c) {
-  AppendNumber(out, Degrees(c.GetLongitude().Get()).Get());
-  out.push_back(' ');
-  AppendNumber(out, Degrees(c.GetLatitude().Get()).Get());
+void AppendCoordinate(std::string& out, Writer const& w, GeographyCoordinate const& c,
+                      Geography const&) {
+  w.Coordinate(out, c);
 }
 
-template <class Range>
-void AppendCoordinates(std::string& out, Range const& coordinates) {
+template <class Range, class V>
+void AppendCoordinates(std::string& out, Writer const& w, Range const& coordinates,
+                       V const& value) {
   bool first = true;
   for (auto const& c : coordinates) {
     if (!first) out += ", ";
     first = false;
-    AppendCoordinate(out, c);
+    AppendCoordinate(out, w, c, value);
   }
 }
 
@@ -102,7 +314,7 @@ bool IsMulti(ShapeType t) {
 // Writes the body from the shape interface only, so every storage format
 // yields the same text for the same content.
 template <class V>
-void AppendBody(std::string& out, V const& value) {
+void AppendBody(std::string& out, Writer const& w, V const& value) {
   ShapeType const type = value.GetShapeType();
   if (type == ShapeType::Empty) {
     out += "POINT EMPTY";
@@ -128,8 +340,12 @@ void AppendBody(std::string& out, V const& value) {
       if (multi) out.push_back(')');
     };
     out.push_back('(');
-    for (auto const& point : points) item("POINT", [&] { AppendCoordinate(out, point); });
-    for (auto const& line : lines) item("LINESTRING", [&] { AppendCoordinates(out, line); });
+    for (auto const& point : points) {
+      item("POINT", [&] { AppendCoordinate(out, w, point, value); });
+    }
+    for (auto const& line : lines) {
+      item("LINESTRING", [&] { AppendCoordinates(out, w, line, value); });
+    }
     for (auto const& poly : polys) {
       item("POLYGON", [&] {
         bool first_ring = true;
@@ -137,7 +353,7 @@ void AppendBody(std::string& out, V const& value) {
           if (!first_ring) out += ", ";
           first_ring = false;
           out.push_back('(');
-          AppendCoordinates(out, ring);
+          AppendCoordinates(out, w, ring, value);
           out.push_back(')');
         }
       });
@@ -146,23 +362,32 @@ void AppendBody(std::string& out, V const& value) {
   }
 }
 
-}  // namespace
-
-std::string To(Spatial const& value) {
+std::string Write(Spatial const& value, Writer const& w) {
   std::string out;
   if (value.IsGeography()) {
     Geography const& g = value.AsGeography();
-    AppendAttributes(out, g.GetAttributes());
-    AppendBody(out, g);
+    AppendAttributes(out, w, g.GetAttributes());
+    AppendBody(out, w, g);
   } else if (value.IsGeometry()) {
     Geometry const& g = value.AsGeometry();
-    AppendAttributes(out, g.GetAttributes());
-    AppendBody(out, g);
+    AppendAttributes(out, w, g.GetAttributes());
+    AppendBody(out, w, g);
   } else {
     out += to_string(value);
   }
-  UpperCase(out);
+  UpperCase(out, 0);
   return out;
+}
+
+}  // namespace
+
+std::string To(Spatial const& value) { return Write(value, Writer(WriteOptions::Classic())); }
+
+std::string To(Spatial const& value, WriteOptions const& options) {
+  if (options.digits != WriteOptions::kLossless && (options.digits < 1 || options.digits > 17)) {
+    throw std::invalid_argument("OWKT digits must be 1 to 17, or 0 for lossless");
+  }
+  return Write(value, Writer(options));
 }
 
 }  // namespace ostrel::OWKT

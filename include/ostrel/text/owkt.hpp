@@ -21,6 +21,12 @@
 // beyond +/-90 degrees throws std::out_of_range, and structures the default
 // format rejects (a one-point line, an unclosed ring) throw
 // std::invalid_argument.
+//
+// Extensions that leave these functions as they are: OWKT::To with
+// WriteOptions (owkt_write_options.hpp: more digits, a lossless mode, the
+// reader's spellings) and a diagnosing OWKT::From / OWKT::Diagnose
+// (owkt_diagnosis.hpp: where and why a text does not read, or loses
+// something). Both headers are included here.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +36,8 @@
 #include "ostrel/core/export.hpp"
 #include "ostrel/spatial/spatial.hpp"
 #include "ostrel/spatial/spatial_ptr.hpp"
+#include "ostrel/text/owkt_diagnosis.hpp"
+#include "ostrel/text/owkt_write_options.hpp"
 
 namespace ostrel::OWKT {
 
