@@ -55,6 +55,42 @@ inline std::vector<Country> LoadCountries(std::string const& file) {
   return countries;
 }
 
+// The polygons of each line of a countries file exactly as written (x = lon,
+// y = lat in degrees), read without the library.
+using RawRing = std::vector<std::pair<double, double>>;
+inline std::vector<std::vector<std::vector<RawRing>>> LoadRawPolygons(std::string const& file) {
+  std::ifstream wkt(std::string(OSTREL_DATA_DIR) + "/" + file + ".wkt");
+  std::vector<std::vector<std::vector<RawRing>>> out;
+  std::string line;
+  while (std::getline(wkt, line)) {
+    int const ring_depth = line.rfind("MULTIPOLYGON", 0) == 0 ? 3 : 2;
+    std::vector<std::vector<RawRing>> polygons(1);
+    RawRing ring;
+    int depth = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      char const c = line[i];
+      if (c == '(') {
+        ++depth;
+      } else if (c == ')') {
+        if (depth == ring_depth) polygons.back().push_back(std::move(ring)), ring.clear();
+        if (depth == ring_depth - 1) polygons.emplace_back();
+        --depth;
+      } else if (depth == ring_depth && c != ',' && c != ' ') {
+        std::size_t used = 0;
+        double const x = std::stod(line.substr(i), &used);
+        i += used;
+        std::size_t used_y = 0;
+        double const y = std::stod(line.substr(i), &used_y);
+        i += used_y - 1;
+        ring.emplace_back(x, y);
+      }
+    }
+    polygons.pop_back();
+    out.push_back(std::move(polygons));
+  }
+  return out;
+}
+
 // A geographic value of polygons (and lines), in the default format.
 inline DefaultGeography MakeGeography(std::vector<Polygon> const& polygons,
                                       std::vector<Ring> const& lines = {}) {
