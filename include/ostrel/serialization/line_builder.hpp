@@ -1,0 +1,89 @@
+// LineBuilder<C>: turns the run of input coordinates of one line into the
+// packed coordinates of a validated line (C = GeometryCoordinate for planar
+// input, GeographyCoordinate for geographic input).
+//
+// Planar readers add ready coordinates (AddPlanar), built with the bias of
+// the thread's BiasTracker, which is also the bias the builder packs them
+// with. Geographic readers add raw (x, y) = (longitude, latitude) in degrees
+// (AddGeographic): the longitude is wrapped, the latitude clamped (see
+// geographic_input.hpp), the point snapped to the grid, and with `densify`
+// set every new edge is first subdivided (Densify; the raw x of both ends
+// decide whether it may cross the antimeridian).
+//
+// A builder is made for an expected number of points, which it reserves: a
+// count above 268435455 throws std::length_error "vector<T> too long"
+// before anything is read or reserved (readers check the count against the
+// bytes left before that). FinishLine throws std::invalid_argument "line has
+// less than 2 coordinates" for fewer than 2 points; otherwise it hands the
+// line over packed and the builder is empty again, ready for the next line
+// (Reserve sizes it for that one).
+#pragma once
+
+#include <cstddef>
+#include <type_traits>
+#include <utility>
+
+#include "ostrel/core/export.hpp"
+#include "ostrel/core/geography_coordinate.hpp"
+#include "ostrel/core/geometry_coordinate.hpp"
+#include "ostrel/core/resource_allocator.hpp"
+#include "ostrel/serialization/bias_tracker.hpp"
+
+namespace ostrel {
+
+template <class C>
+class OSTREL_EXPORT LineBuilder {
+  static_assert(std::is_same_v<C, GeometryCoordinate> || std::is_same_v<C, GeographyCoordinate>);
+
+ public:
+  static constexpr bool kPlanar = std::is_same_v<C, GeometryCoordinate>;
+  using Coordinate = C;
+  using Packed = typename C::Packed;
+  using PackedLine = ResourceVector<Packed>;
+
+  // The largest count a builder accepts (2^28 - 1).
+  static constexpr unsigned long long kMaxCount = 268435455;
+  // Throws std::length_error "vector<T> too long" when count > kMaxCount.
+  static void CheckCount(unsigned long long count);
+
+  LineBuilder(unsigned long long count, bool densify, bool orient);
+
+  // Checks and reserves the count of the next line.
+  void Reserve(unsigned long long count);
+
+  void AddPlanar(GeometryCoordinate const& coordinate) requires kPlanar {
+    coordinates_.push_back(coordinate);
+    first_ = false;
+  }
+
+  void AddGeographic(double x, double y) requires(!kPlanar) { Add(x, y, false); }
+
+  PackedLine FinishLine();
+
+  // The coordinates accepted so far (midpoints of densified edges included).
+  ResourceVector<C> const& GetCoordinates() const { return coordinates_; }
+  std::size_t Size() const { return coordinates_.size(); }
+  bool Empty() const { return coordinates_.empty(); }
+  bool GetDensify() const { return densify_; }
+  bool GetOrient() const { return orient_; }
+
+ protected:
+  // AddGeographic for a line (edge values not kept) or a ring (kept).
+  void Add(double x, double y, bool ring) requires(!kPlanar);
+  void Reset();
+  PackedLine Pack() const;
+
+  ResourceVector<C> coordinates_;
+  ResourceVector<double> edge_values_;  // rings only: one per edge
+  bool first_ = true;
+  bool densify_;
+  bool orient_;
+  std::pair<double, double> previous_input_{0.0, 0.0};  // raw (x, y) in degrees
+  std::pair<double, double> first_input_{0.0, 0.0};     // of the first point
+  BiasTracker* tracker_ = nullptr;                      // planar: packs with its bias
+};
+
+extern template class OSTREL_EXPORT LineBuilder<GeometryCoordinate>;
+extern template class OSTREL_EXPORT LineBuilder<GeographyCoordinate>;
+
+}  // namespace ostrel
