@@ -107,7 +107,8 @@ TEST(RectangularBounds, ContainsOverlapsUnion) {
 // zeros, and whose planar values therefore sometimes reset the running box.
 Points RandomLine(std::mt19937_64& rng, GeometryCoordinate::Bias const& bias) {
   Points line;
-  int const n = static_cast<int>(rng() % 40);
+  // Mostly short, sometimes several blocks of the scan long.
+  int const n = static_cast<int>(rng() % 50 == 0 ? 200 + rng() % 1000 : rng() % 40);
   for (int i = 0; i < n; ++i) {
     auto pick = [&]() -> double {
       switch (rng() % 12) {
@@ -120,8 +121,9 @@ Points RandomLine(std::mt19937_64& rng, GeometryCoordinate::Bias const& bias) {
         default: return std::uniform_real_distribution(-1000.0, 1000.0)(rng);
       }
     };
-    double const x = rng() % 5 ? std::uniform_real_distribution(-10.0, 10.0)(rng) : pick();
-    double const y = rng() % 5 ? std::uniform_real_distribution(-10.0, 10.0)(rng) : pick();
+    int const odds = n > 100 ? 400 : 5;
+    double const x = rng() % odds ? std::uniform_real_distribution(-10.0, 10.0)(rng) : pick();
+    double const y = rng() % odds ? std::uniform_real_distribution(-10.0, 10.0)(rng) : pick();
     line.emplace_back(x + bias.GetX(), y, bias);
   }
   return line;
