@@ -17,8 +17,8 @@
 //      two points), or p, p + (0, 2 steps east), p + (2 steps north, 0), p
 //      (for one point), with special cases at the poles.
 // Pass 2 may replace the closing vertex, so a ring can come back unclosed:
-// callers close it again. New points are range-checked (std::out_of_range for a point less than two
-// grid steps from the north pole) and snapped. Returns true when the ring
+// callers close it again. New points are range-checked (std::out_of_range
+// for a point less than two grid steps from the north pole) and snapped. Returns true when the ring
 // was changed. What the direction function throws propagates.
 #pragma once
 
