@@ -37,7 +37,7 @@ inline XY Plain(GeometryCoordinate const& c) { return {c.GetX(), c.GetY()}; }
 template <class G>
 Model ModelOf(G const& g) {
   auto xy = [](auto const& c) {
-    if constexpr (std::is_same_v<G, Geometry>) {
+    if constexpr (std::is_base_of_v<Geometry, G>) {
       return Plain(c);
     } else {
       return Degrees2(c);
@@ -125,7 +125,7 @@ class Generator {
     return Snap({Uniform(-900, 900), Uniform(-900, 900)});
   }
 
-  double Radius() { return geographic_ ? Uniform(0.001, 0.05) : Uniform(1, 60); }
+  double Radius() { return geographic_ ? Uniform(0.001, 0.03) : Uniform(1, 60); }
 
   Path Line(XY centre, double radius) {
     Path path;
