@@ -167,9 +167,11 @@ class RandomContent {
       }
       lat = Snap(lat);
       lon = Snap(lon);
-      if (precision_ && std::fabs(lat) > pi / 2) {
-        lat -= std::copysign(LegacySerialization::Power10(static_cast<std::int8_t>(-*precision_)),
-                             lat);
+      // Grid points beyond the poles or the antimeridian are moved one step in.
+      if (precision_) {
+        double const step = LegacySerialization::Power10(static_cast<std::int8_t>(-*precision_));
+        if (std::fabs(lat) > pi / 2) lat -= std::copysign(step, lat);
+        if (std::fabs(lon) > pi) lon -= std::copysign(step, lon);
       }
       return C(Latitude(Radians(lat)), Longitude(lon));
     }

@@ -56,6 +56,7 @@
 
 #include "ostrel/core/export.hpp"
 #include "ostrel/core/resource_allocator.hpp"
+#include "ostrel/legacy/metadata.hpp"
 #include "ostrel/spatial/spatial.hpp"
 #include "ostrel/spatial/spatial_ptr.hpp"
 
