@@ -59,10 +59,17 @@ void LineBuilder<C>::Add(double x, double y, bool ring) requires(!kPlanar) {
       // The previous input point is the last coordinate: midpoints of its
       // own edge came before it.
       GeographyCoordinate const previous = coordinates_.back();
+      // One pointer captured, so the emitter fits in std::function's own
+      // storage and densifying allocates only coordinates.
+      struct Target {
+        LineBuilder* builder;
+        bool ring;
+        double edge;
+      } const target{this, ring, edge};
       Densify(previous, point, Radians(kDensifyTolerance), same_side,
-              [&](std::pair<Latitude, Longitude> const& m) {
-                coordinates_.push_back(GeographyCoordinate(m.first, m.second));
-                if (ring) edge_values_.push_back(edge);
+              [t = &target](std::pair<Latitude, Longitude> const& m) {
+                t->builder->coordinates_.push_back(GeographyCoordinate(m.first, m.second));
+                if (t->ring) t->builder->edge_values_.push_back(t->edge);
               });
     }
     if (ring) edge_values_.push_back(edge);

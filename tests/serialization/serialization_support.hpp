@@ -108,7 +108,11 @@ V MakeValue(Model const& m, typename V::Attributes const& a = {}) {
 // oriented as readers orient them when `oriented` is set.
 class Generator {
  public:
-  explicit Generator(unsigned seed, bool geographic) : rng_(seed), geographic_(geographic) {}
+  // decimals >= 0 makes coordinates that six significant digits of text
+  // hold: geographic ones rounded to that many decimals, with rings large
+  // enough to stay apart at that resolution; planar ones multiples of 1/8.
+  explicit Generator(unsigned seed, bool geographic, int decimals = -1)
+      : rng_(seed), geographic_(geographic), decimals_(decimals) {}
 
   double Uniform(double lo, double hi) {
     return std::uniform_real_distribution<double>(lo, hi)(rng_);
@@ -121,11 +125,17 @@ class Generator {
   }
 
   XY Centre() {
-    if (geographic_) return {Uniform(-179, 179), Uniform(-80, 80)};
+    // With rounding, longitudes keep two integer digits: six significant
+    // digits then hold four decimals.
+    if (geographic_)
+      return Snap({decimals_ >= 0 ? Uniform(-99, 99) : Uniform(-179, 179), Uniform(-80, 80)});
     return Snap({Uniform(-900, 900), Uniform(-900, 900)});
   }
 
-  double Radius() { return geographic_ ? Uniform(0.001, 0.03) : Uniform(1, 60); }
+  double Radius() {
+    if (!geographic_) return Uniform(1, 60);
+    return decimals_ >= 0 ? Uniform(0.02, 0.03) : Uniform(0.001, 0.03);
+  }
 
   Path Line(XY centre, double radius) {
     Path path;
@@ -150,8 +160,11 @@ class Generator {
       // Angles at least a little apart, radii in the outer half: no spikes.
       double const a = 2 * 3.141592653589793 * i / n + (angles[i] - 3.141592653589793) * 0.3 / n;
       double const r = radius * Uniform(0.5, 1.0);
-      ring.push_back(Snap({centre.first + r * std::cos(a), centre.second + r * std::sin(a)}));
+      XY const p = Snap({centre.first + r * std::cos(a), centre.second + r * std::sin(a)});
+      if (ring.empty() || p != ring.back()) ring.push_back(p);
     }
+    if (ring.size() < 3 || ring.back() == ring.front())
+      return Ring(centre, radius * 1.5, clockwise);
     if (clockwise) std::reverse(ring.begin(), ring.end());
     ring.push_back(ring.front());
     return ring;
@@ -207,12 +220,19 @@ class Generator {
 
  private:
   XY Snap(XY p) const {
-    if (geographic_) return p;
-    return {std::round(p.first * 64) / 64, std::round(p.second * 64) / 64};
+    if (geographic_) {
+      if (decimals_ < 0) return p;
+      double const scale = std::pow(10.0, decimals_);
+      return {std::round(p.first * scale) / scale, std::round(p.second * scale) / scale};
+    }
+    // Multiples of 1/8 below 1000 need at most six significant digits.
+    double const scale = decimals_ >= 0 ? 8 : 64;
+    return {std::round(p.first * scale) / scale, std::round(p.second * scale) / scale};
   }
 
   std::mt19937 rng_;
   bool geographic_;
+  int decimals_;
 };
 
 inline constexpr ShapeType kAllShapes[] = {

@@ -89,18 +89,54 @@ TEST(WkbReader, Vectors) {
       {"line Z", WkbBuilder().Header(1002).U32(2).Coordinates({{1, 2}, {3, 4}}, 1).Bytes(),
        "LineString: L 1.000000 2.000000 3.000000 4.000000"},
       {"empty polygon", WkbBuilder().Header(3).U32(0).Bytes(), "Polygon:"},
-      {"open ring closed", WkbBuilder().Header(3).U32(1).U32(3).Coordinates({{0, 0}, {1, 0}, {1, 1}}).Bytes(),
+      {"open ring closed",
+       WkbBuilder().Header(3).U32(1).U32(3).Coordinates({{0, 0}, {1, 0}, {1, 1}}).Bytes(),
        "Polygon: G R 0.000000 0.000000 1.000000 0.000000 1.000000 1.000000 0.000000 0.000000"},
       {"multipoint of empty and ZM",
-       WkbBuilder().Header(4).U32(2).Header(1).F64(kNaN).F64(kNaN).Header(3001).F64(5).F64(6).F64(7).F64(8).Bytes(),
+       WkbBuilder()
+           .Header(4)
+           .U32(2)
+           .Header(1)
+           .F64(kNaN)
+           .F64(kNaN)
+           .Header(3001)
+           .F64(5)
+           .F64(6)
+           .F64(7)
+           .F64(8)
+           .Bytes(),
        "MultiPoint: P 5.000000 6.000000"},
       {"mixed orders inside",
-       WkbBuilder().Header(5).U32(2).Header(2).U32(2).Coordinates({{1, 1}, {2, 2}}).Order(true)
-           .Header(2).U32(2).Coordinates({{3, 3}, {4, 4}}).Bytes(),
-       "MultiLineString: L 1.000000 1.000000 2.000000 2.000000 L 3.000000 3.000000 4.000000 4.000000"},
+       WkbBuilder()
+           .Header(5)
+           .U32(2)
+           .Header(2)
+           .U32(2)
+           .Coordinates({{1, 1}, {2, 2}})
+           .Order(true)
+           .Header(2)
+           .U32(2)
+           .Coordinates({{3, 3}, {4, 4}})
+           .Bytes(),
+       "MultiLineString: L 1.000000 1.000000 2.000000 2.000000 L 3.000000 3.000000 4.000000 "
+       "4.000000"},
       {"collection flattens nested",
-       WkbBuilder().Header(7).U32(3).Header(2).U32(2).Coordinates({{1, 1}, {2, 2}})
-           .Header(6).U32(1).Header(3).U32(1).U32(5).Coordinates(sq).Header(1).F64(9).F64(9).Bytes(),
+       WkbBuilder()
+           .Header(7)
+           .U32(3)
+           .Header(2)
+           .U32(2)
+           .Coordinates({{1, 1}, {2, 2}})
+           .Header(6)
+           .U32(1)
+           .Header(3)
+           .U32(1)
+           .U32(5)
+           .Coordinates(sq)
+           .Header(1)
+           .F64(9)
+           .F64(9)
+           .Bytes(),
        "Mixed: P 9.000000 9.000000 L 1.000000 1.000000 2.000000 2.000000 G R 0.000000 0.000000 "
        "4.000000 0.000000 4.000000 4.000000 0.000000 4.000000 0.000000 0.000000"},
       {"empty collection", WkbBuilder().Header(7).U32(0).Bytes(), "Mixed:"},
@@ -109,12 +145,14 @@ TEST(WkbReader, Vectors) {
       {"unknown code 0", WkbBuilder().Header(0).F64(1).F64(2).Bytes(), "Unknown"},
       {"unknown code 8", WkbBuilder().Header(8).Bytes(), "Unknown"},
       {"unknown code 4001", WkbBuilder().Header(4001).Bytes(), "Unknown"},
-      {"extended SRID flag", WkbBuilder().Header(0x20000001).U32(4326).F64(1).F64(2).Bytes(), "Unknown"},
+      {"extended SRID flag", WkbBuilder().Header(0x20000001).U32(4326).F64(1).F64(2).Bytes(),
+       "Unknown"},
       {"extended Z flag", WkbBuilder().Header(0x80000001).F64(1).F64(2).F64(3).Bytes(), "Unknown"},
       {"multipoint holding a line",
-       WkbBuilder().Header(4).U32(1).Header(2).U32(2).Coordinates({{1, 1}, {2, 2}}).Bytes(), "Unknown"},
-      {"multipolygon holding a multipolygon", WkbBuilder().Header(6).U32(1).Header(6).U32(0).Bytes(),
+       WkbBuilder().Header(4).U32(1).Header(2).U32(2).Coordinates({{1, 1}, {2, 2}}).Bytes(),
        "Unknown"},
+      {"multipolygon holding a multipolygon",
+       WkbBuilder().Header(6).U32(1).Header(6).U32(0).Bytes(), "Unknown"},
       {"unknown member", WkbBuilder().Header(7).U32(1).Header(9).Bytes(), "Unknown"},
   };
   for (Case const& c : cases) {
@@ -145,8 +183,9 @@ TEST(WkbReader, Geographic) {
   EXPECT_EQ(point(181, 10), point(-179, 10));
   EXPECT_EQ(point(10, 90.000005), point(10, 90));
   EXPECT_EQ(point(-540, -90.000005), point(180, -90));
-  EXPECT_EQ(Throws<std::out_of_range>([] { Geo(WkbBuilder().Header(1).F64(0).F64(90.0001).Bytes()); }),
-            "Latitude must not exceed +/- 90");
+  EXPECT_EQ(
+      Throws<std::out_of_range>([] { Geo(WkbBuilder().Header(1).F64(0).F64(90.0001).Bytes()); }),
+      "Latitude must not exceed +/- 90");
   EXPECT_EQ(Show(Geo(WkbBuilder().Header(1).F64(kNaN).F64(kNaN).Bytes())), "Point:");
 
   // A long edge is densified, planar input is not.
@@ -163,11 +202,17 @@ TEST(WkbReader, Geographic) {
   Path const hole_ccw{{0.01, 0.01}, {0.02, 0.01}, {0.02, 0.02}, {0.01, 0.02}, {0.01, 0.01}};
   Path const hole_cw(hole_ccw.rbegin(), hole_ccw.rend());
   for (bool reversed : {false, true}) {
-    Bytes const b = WkbBuilder().Header(3).U32(2)
-                        .U32(5).Coordinates(reversed ? cw : ccw)
-                        .U32(5).Coordinates(reversed ? hole_ccw : hole_cw).Bytes();
+    Bytes const b = WkbBuilder()
+                        .Header(3)
+                        .U32(2)
+                        .U32(5)
+                        .Coordinates(reversed ? cw : ccw)
+                        .U32(5)
+                        .Coordinates(reversed ? hole_ccw : hole_cw)
+                        .Bytes();
     Model const m = ModelOf(*Geo(b));
-    Model const wanted = ModelOf(MakeValue<DefaultGeography>(Model{S::Polygon, {}, {}, {{ccw, hole_cw}}}));
+    Model const wanted =
+        ModelOf(MakeValue<DefaultGeography>(Model{S::Polygon, {}, {}, {{ccw, hole_cw}}}));
     EXPECT_EQ(m, wanted) << reversed;
     // Planar rings keep their order.
     Model const planar{S::Polygon, {}, {}, {{reversed ? cw : ccw, reversed ? hole_ccw : hole_cw}}};
@@ -176,12 +221,19 @@ TEST(WkbReader, Geographic) {
 }
 
 TEST(WkbReader, BuilderFailures) {
-  EXPECT_EQ(Throws<std::invalid_argument>([] { Planar(WkbBuilder().Header(2).U32(1).F64(1).F64(2).Bytes()); }),
+  EXPECT_EQ(Throws<std::invalid_argument>(
+                [] { Planar(WkbBuilder().Header(2).U32(1).F64(1).F64(2).Bytes()); }),
             "line has less than 2 coordinates");
-  EXPECT_EQ(Throws<std::invalid_argument>([] { Planar(WkbBuilder().Header(3).U32(1).U32(0).Bytes()); }),
-            "ring has less than 4 coordinates");
+  EXPECT_EQ(
+      Throws<std::invalid_argument>([] { Planar(WkbBuilder().Header(3).U32(1).U32(0).Bytes()); }),
+      "ring has less than 4 coordinates");
   EXPECT_EQ(Throws<std::invalid_argument>([] {
-              Geo(WkbBuilder().Header(3).U32(1).U32(3).Coordinates({{0, 0}, {0.01, 0.01}, {0, 0}}).Bytes());
+              Geo(WkbBuilder()
+                      .Header(3)
+                      .U32(1)
+                      .U32(3)
+                      .Coordinates({{0, 0}, {0.01, 0.01}, {0, 0}})
+                      .Bytes());
             }),
             "ring has less than 4 coordinates");
   for (CT bad : {CT::Unknown, CT::Identifying, CoordinateType(9)}) {
@@ -192,19 +244,29 @@ TEST(WkbReader, BuilderFailures) {
 }
 
 TEST(WkbWriter, Vectors) {
-  auto write = [](Model const& m) { return ToHex(WkbSerialization::Write(MakeValue<DefaultGeometry>(m))); };
+  auto write = [](Model const& m) {
+    return ToHex(WkbSerialization::Write(MakeValue<DefaultGeometry>(m)));
+  };
   EXPECT_EQ(write({S::Point, {}, {}, {}}), "0101000000000000000000F87F000000000000F87F");
   EXPECT_EQ(write({S::Point, {{1, 2}}, {}, {}}), "0101000000000000000000F03F0000000000000040");
   EXPECT_EQ(write({S::LineString, {}, {}, {}}), "010200000000000000");
   EXPECT_EQ(write({S::MultiPolygon, {}, {}, {}}), "010600000000000000");
   // A Mixed value: its points, then lines, then polygons, each with a header.
   EXPECT_EQ(write({S::Mixed, {{1, 2}}, {{{0, 0}, {1, 1}}}, {}}),
-            "0107000000" "02000000"
-            "0101000000" "000000000000F03F" "0000000000000040"
-            "0102000000" "02000000" "0000000000000000" "0000000000000000"
-            "000000000000F03F" "000000000000F03F");
+            "0107000000"
+            "02000000"
+            "0101000000"
+            "000000000000F03F"
+            "0000000000000040"
+            "0102000000"
+            "02000000"
+            "0000000000000000"
+            "0000000000000000"
+            "000000000000F03F"
+            "000000000000F03F");
   EXPECT_EQ(write({S::MultiPoint, {{1, 2}}, {}, {}}),
-            "010400000001000000" "0101000000000000000000F03F0000000000000040");
+            "010400000001000000"
+            "0101000000000000000000F03F0000000000000040");
   // Geographic coordinates: longitude, latitude in degrees.
   Model const g{S::Point, {{-120, 45}}, {}, {}};
   Bytes const bytes = WkbSerialization::Write(MakeValue<DefaultGeography>(g));
@@ -232,8 +294,9 @@ TEST(WkbRoundTrip, RandomValuesOfEveryShape) {
     for (int i = 0; i < 700; ++i) {
       ShapeType const type = kAllShapes[i % 7];
       Model const m = gen.Make(type);
-      SpatialPtr const v = geographic ? SpatialPtr(MakeSpatial<DefaultGeography>(MakeValue<DefaultGeography>(m)))
-                                      : SpatialPtr(MakeSpatial<DefaultGeometry>(MakeValue<DefaultGeometry>(m)));
+      SpatialPtr const v =
+          geographic ? SpatialPtr(MakeSpatial<DefaultGeography>(MakeValue<DefaultGeography>(m)))
+                     : SpatialPtr(MakeSpatial<DefaultGeometry>(MakeValue<DefaultGeometry>(m)));
       Bytes const bytes = WkbSerialization::Write(*v);
       Model const written = ModelOf(*v);  // the snapped content
       ASSERT_EQ(bytes, ExpectedWkb(written)) << i;
@@ -258,7 +321,8 @@ TEST(WkbRoundTrip, NaturalEarthCountries) {
   while (std::getline(in, line)) {
     SpatialPtr const planar = OWKT::From(line, CT::Geometry);
     Model const pm = ModelOf(*planar);
-    Model const pback = ModelOf(*WkbSerialization::Read(WkbSerialization::Write(*planar), CT::Geometry));
+    Model const pback =
+        ModelOf(*WkbSerialization::Read(WkbSerialization::Write(*planar), CT::Geometry));
     ASSERT_EQ(pback.polys.size(), pm.polys.size());
     for (std::size_t p = 0; p < pm.polys.size(); ++p) {
       ASSERT_EQ(pback.polys[p].size(), pm.polys[p].size());
@@ -274,7 +338,8 @@ TEST(WkbRoundTrip, NaturalEarthCountries) {
 
     SpatialPtr const geo = OWKT::From(line, CT::Geography);
     Model const gm = ModelOf(*geo);
-    Model const gback = ModelOf(*WkbSerialization::Read(WkbSerialization::Write(*geo), CT::Geography));
+    Model const gback =
+        ModelOf(*WkbSerialization::Read(WkbSerialization::Write(*geo), CT::Geography));
     ASSERT_EQ(gback.polys.size(), gm.polys.size());
     for (std::size_t p = 0; p < gm.polys.size(); ++p) {
       ASSERT_EQ(gback.polys[p].size(), gm.polys[p].size());
@@ -332,18 +397,24 @@ TEST(WkbHostile, CountsAreCheckedAgainstTheBytesLeft) {
     Bytes bytes;
     std::string message;
   } const cases[] = {
-      {"20 bytes promising 268 million points", WkbBuilder().Header(2).U32(268000000).F64(1).F64(2).U32(0).Bytes(),
+      {"20 bytes promising 268 million points",
+       WkbBuilder().Header(2).U32(268000000).F64(1).F64(2).U32(0).Bytes(),
        "unexpected end of stream"},
-      {"the largest count", WkbBuilder().Header(2).U32(268435455).F64(1).Bytes(), "unexpected end of stream"},
-      {"beyond the builders' limit", WkbBuilder().Header(2).U32(268435456).F64(1).Bytes(), "vector<T> too long"},
+      {"the largest count", WkbBuilder().Header(2).U32(268435455).F64(1).Bytes(),
+       "unexpected end of stream"},
+      {"beyond the builders' limit", WkbBuilder().Header(2).U32(268435456).F64(1).Bytes(),
+       "vector<T> too long"},
       {"all ones", WkbBuilder().Header(3).U32(1).U32(0xFFFFFFFF).Bytes(), "vector<T> too long"},
-      {"ring count", WkbBuilder().Header(3).U32(0xFFFFFFF0).U32(4).Bytes(), "unexpected end of stream"},
-      {"Z points", WkbBuilder().Header(1002).U32(3).Coordinates({{1, 2}, {3, 4}}).Bytes(), "unexpected end of stream"},
+      {"ring count", WkbBuilder().Header(3).U32(0xFFFFFFF0).U32(4).Bytes(),
+       "unexpected end of stream"},
+      {"Z points", WkbBuilder().Header(1002).U32(3).Coordinates({{1, 2}, {3, 4}}).Bytes(),
+       "unexpected end of stream"},
       {"elements", WkbBuilder().Header(7).U32(0xFFFFFFFF).Bytes(), "unexpected end of stream"},
   };
   for (auto const& c : cases) {
     for (CT type : {CT::Geometry, CT::Geography}) {
-      EXPECT_EQ(Throws<std::length_error>([&] { WkbSerialization::Read(c.bytes, type); }), c.message)
+      EXPECT_EQ(Throws<std::length_error>([&] { WkbSerialization::Read(c.bytes, type); }),
+                c.message)
           << c.what;
     }
   }
@@ -389,7 +460,8 @@ TEST(WkbHostile, CorruptedBytes) {
     int const flips = 1 + i % 4;
     for (int f = 0; f < flips; ++f) {
       std::size_t const at = rng() % bytes.size();
-      bytes[at] = static_cast<std::uint8_t>(rng() % 3 == 0 ? bytes[at] ^ (1u << (rng() % 8)) : rng());
+      bytes[at] =
+          static_cast<std::uint8_t>(rng() % 3 == 0 ? bytes[at] ^ (1u << (rng() % 8)) : rng());
     }
     for (CT type : {CT::Geometry, CT::Geography}) {
       test_support::GlobalAllocationCounter global;
