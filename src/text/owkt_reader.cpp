@@ -434,9 +434,12 @@ class Parser {
   template <class T>
   bool Lookup(std::unordered_map<std::string_view, T> const& table, std::optional<T>& out,
               char const* name, char const* words) {
-    std::string const expected = std::string("a ") + name + " (" + words + ")";
     std::string word;
-    if (!Word(word, expected.c_str())) return false;
+    if (tokens_.Peek() != kWord) {
+      return FailExpected(
+          findings_ != nullptr ? (std::string("a ") + name + " (" + words + ")").c_str() : "");
+    }
+    Word(word, "");
     auto it = table.find(word);
     if (it == table.end()) {
       return FailAt(last_word_, "unknown " + std::string(name) + " " +
@@ -447,16 +450,16 @@ class Parser {
   }
 
   bool SRIDValue(std::optional<SRID>& out) {
-    static char const* const kExpected =
-        "an SRID (AUTHORITY:NUMBER with an authority UNKNOWN, EPSG, SRORG, ESRI, ORACLE, MS or "
-        "IAU2000, a number, or NONE, WGS84 or NAD27)";
+    static std::string const kForms =
+        "AUTHORITY:NUMBER with an authority UNKNOWN, EPSG, SRORG, ESRI, ORACLE, MS or IAU2000, a "
+        "number, or NONE, WGS84 or NAD27";
     if (tokens_.Peek() == kNumber) {
       last_number_ = tokens_.Next();
       out = SRID(SRID::Authority::EPSG, CheckedIdentifier(last_number_.value));
       return true;
     }
     std::string word;
-    if (!Word(word, kExpected)) return false;
+    if (!Word(word, findings_ != nullptr ? ("an SRID (" + kForms + ")").c_str() : "")) return false;
     if (auto it = Authorities().find(word); it != Authorities().end()) {
       double n = 0;
       if (!Expect(kColon) || !Number(n, "an SRID number")) return false;
@@ -467,8 +470,8 @@ class Parser {
       out = it->second;
       return true;
     }
-    return FailAt(last_word_, "unknown SRID " + tokens_.Describe(last_word_) + " (expected " +
-                                  std::string(kExpected + 3));
+    return FailAt(last_word_,
+                  "unknown SRID " + tokens_.Describe(last_word_) + " (expected " + kForms + ")");
   }
 
   // Identifier() of the number just read, noting a number that is not an

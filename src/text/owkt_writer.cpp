@@ -16,6 +16,8 @@ namespace ostrel::OWKT {
 
 namespace {
 
+using detail::owkt::IsDigit;
+
 // Keywords, enumeration texts and the letters of numbers ("E", "NAN",
 // "INF") are all upper case in OWKT.
 void UpperCase(std::string& out, std::size_t from) {
@@ -30,6 +32,92 @@ void UpperCase(std::string& out, std::size_t from) {
 std::size_t Format(char* buffer, double value, int digits) {
   auto result = std::to_chars(buffer, buffer + 40, value, std::chars_format::general, digits);
   return static_cast<std::size_t>(result.ptr - buffer);
+}
+
+// A decimal: sign, significant digits without trailing zeros, and the
+// exponent of the first digit.
+struct Decimal {
+  bool negative = false;
+  char digits[24] = {};
+  int count = 0;
+  int exponent = 0;
+};
+
+Decimal Decompose(double value, int digits) {
+  char scientific[48];
+  auto const result = std::to_chars(scientific, scientific + sizeof scientific, value,
+                                    std::chars_format::scientific, digits - 1);
+  Decimal d;
+  char const* p = scientific;
+  if (*p == '-') d.negative = true, ++p;
+  for (; p != result.ptr && *p != 'e'; ++p) {
+    if (*p != '.') d.digits[d.count++] = *p;
+  }
+  while (d.count > 1 && d.digits[d.count - 1] == '0') --d.count;
+  std::from_chars(p + 1 + (p[1] == '+'), result.ptr, d.exponent);
+  return d;
+}
+
+// How a decimal is laid out: Plain is fixed notation from 1E-05 up to 19
+// integer digits (below 2^64, where the grammar's integer part would wrap)
+// and scientific beyond; the others are tried when Plain does not read back.
+enum class Layout { Plain, Scientific, IntegerMantissa, Fixed };
+
+std::size_t Render(char* buffer, Decimal const& d, Layout layout) {
+  char* out = buffer;
+  if (d.negative) *out++ = '-';
+  int const e = d.exponent;
+  bool const fixed = layout == Layout::Fixed || (layout == Layout::Plain && e >= -5 && e <= 18);
+  auto exponent = [&out](int x) {
+    *out++ = 'E';
+    *out++ = x < 0 ? '-' : '+';
+    if (x > -10 && x < 10) *out++ = '0';
+    out = std::to_chars(out, out + 4, x < 0 ? -x : x).ptr;
+  };
+  if (fixed && e < 0) {
+    *out++ = '0';
+    *out++ = '.';
+    for (int i = -1; i > e; --i) *out++ = '0';
+    for (int i = 0; i < d.count; ++i) *out++ = d.digits[i];
+  } else if (fixed) {
+    for (int i = 0; i <= e; ++i) *out++ = i < d.count ? d.digits[i] : '0';
+    if (d.count > e + 1) {
+      *out++ = '.';
+      for (int i = e + 1; i < d.count; ++i) *out++ = d.digits[i];
+    }
+  } else if (layout == Layout::IntegerMantissa) {
+    for (int i = 0; i < d.count; ++i) *out++ = d.digits[i];
+    exponent(e - d.count + 1);
+  } else {
+    *out++ = d.digits[0];
+    if (d.count > 1) {
+      *out++ = '.';
+      for (int i = 1; i < d.count; ++i) *out++ = d.digits[i];
+    }
+    exponent(e);
+  }
+  return static_cast<std::size_t>(out - buffer);
+}
+
+std::size_t FormatLossless(char* buffer, double value, int digits) {
+  return Render(buffer, Decompose(value, digits), Layout::Plain);
+}
+
+// Adds `step` units to the last of `digits` digits, carrying; false past
+// 9.99... or below 1.00... (then it is no neighbour of the same exponent).
+bool Step(Decimal& d, int digits, int step) {
+  for (int i = d.count; i < digits; ++i) d.digits[i] = '0';
+  d.count = digits;
+  int carry = step;
+  for (int i = digits - 1; i >= 0 && carry != 0; --i) {
+    int digit = d.digits[i] - '0' + carry;
+    carry = 0;
+    while (digit > 9) digit -= 10, ++carry;
+    while (digit < 0) digit += 10, --carry;
+    d.digits[i] = static_cast<char>('0' + digit);
+  }
+  while (d.count > 1 && d.digits[d.count - 1] == '0') --d.count;
+  return carry == 0 && d.digits[0] != '0';
 }
 
 // What the reader's number grammar makes of a complete text, or NaN when it
@@ -60,63 +148,76 @@ void AppendExact(std::string& out, double value, double cell, Accept const& acce
     out.append(buffer, Format(buffer, value, 6));
     return;
   }
-  if (value == 0) {
-    char const* zero = std::signbit(value) ? "-0" : "0";
-    if (accept(std::signbit(value) ? -0.0 : 0.0)) {
-      out += zero;
-      return;
-    }
+  if (value == 0 && accept(value)) {
+    out += std::signbit(value) ? "-0" : "0";
+    return;
   }
+  // A cell no wider than the spacing of doubles at the value: only the
+  // double itself will do.
+  double const magnitude = std::fabs(value);
+  if (cell <= std::nextafter(magnitude, HUGE_VAL) - magnitude) cell = 0;
   int first = 1;
-  if (cell > 0 && value != 0) {
-    double const ratio = std::fabs(value) / cell;
+  if (cell > 0) {
+    double const ratio = magnitude / cell;
     if (ratio >= 1) first = std::clamp(static_cast<int>(std::floor(std::log10(ratio))) + 1, 1, 17);
-  } else if (cell == 0) {
-    // Only the double itself: its shortest round-trip text usually reads
-    // back through the grammar too; try it first.
-    auto const result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    std::size_t const length = static_cast<std::size_t>(result.ptr - buffer);
+  } else {
+    // The shortest text that names the double usually reads back through the
+    // grammar too; when not, longer ones are tried.
+    auto const shortest =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    int digits = 0;
+    for (char const* c = buffer; c != shortest.ptr && *c != 'e'; ++c) digits += IsDigit(*c);
+    std::size_t const length = FormatLossless(buffer, value, digits);
     if (accept(ReadBack(buffer, length))) {
       out.append(buffer, length);
       return;
     }
-    first = 15;
+    first = std::min(digits + 1, 17);
   }
+  // Up from the estimate to the first text that reads back; when that is
+  // the estimate itself, down while fewer digits still do (and the text does
+  // not grow, as 120 would into 1.2E+02).
   for (int digits = first; digits <= 17; ++digits) {
-    std::size_t const length = Format(buffer, value, digits);
-    if (accept(ReadBack(buffer, length))) {
-      out.append(buffer, length);
-      return;
-    }
-  }
-  // Neighbours of the 17-digit scientific decimal d.dddddddddddddddde+X.
-  char scientific[48];
-  auto const result = std::to_chars(scientific, scientific + sizeof scientific, value,
-                                    std::chars_format::scientific, 16);
-  std::size_t const length = static_cast<std::size_t>(result.ptr - scientific);
-  std::size_t const exponent = static_cast<std::size_t>(std::strchr(scientific, 'e') - scientific);
-  for (int step = 1; step <= 8; ++step) {
-    for (int direction : {1, -1}) {
-      std::memcpy(buffer, scientific, length);
-      // Adds +-step to the last digit, carrying through the mantissa.
-      int carry = direction * step;
-      for (std::size_t i = exponent; carry != 0 && i-- > 0;) {
-        if (buffer[i] == '.') continue;
-        if (buffer[i] == '-') break;
-        int digit = buffer[i] - '0' + carry;
-        carry = 0;
-        while (digit > 9) digit -= 10, ++carry;
-        while (digit < 0) digit += 10, --carry;
-        buffer[i] = static_cast<char>('0' + digit);
-      }
-      if (carry != 0) continue;  // past 9.999... or below 1.000...: not a neighbour
-      if (accept(ReadBack(buffer, length))) {
-        out.append(buffer, length);
-        return;
+    std::size_t length = FormatLossless(buffer, value, digits);
+    if (!accept(ReadBack(buffer, length))) continue;
+    if (digits == first) {
+      char fewer[48];
+      for (int d = digits - 1; d >= 1; --d) {
+        std::size_t const n = FormatLossless(fewer, value, d);
+        if (n > length || !accept(ReadBack(fewer, n))) break;
+        std::memcpy(buffer, fewer, n);
+        length = n;
       }
     }
+    out.append(buffer, length);
+    return;
   }
-  out.append(buffer, Format(buffer, value, 17));
+  // Decimals of 17 to 19 digits next to the value, in every layout. The
+  // grammar rounds at each step (a fraction's numerator above 2^53, the sum
+  // of integer and fraction, the product with pow(10, e)), so a double that
+  // needs 17 digits can be missed by an ulp; decimals finer than the
+  // spacing of doubles, laid out so that the rounding happens elsewhere,
+  // reach it.
+  for (int digits = 17; digits <= 19; ++digits) {
+    Decimal const nearest = Decompose(value, digits);
+    for (int step = 0; step <= 8; ++step) {
+      for (int direction : {1, -1}) {
+        if (step == 0 && direction < 0) continue;
+        Decimal d = nearest;
+        if (!Step(d, digits, direction * step)) continue;
+        for (Layout layout :
+             {Layout::Plain, Layout::Scientific, Layout::IntegerMantissa, Layout::Fixed}) {
+          if (layout == Layout::Fixed && (d.exponent < -20 || d.exponent > 18)) continue;
+          std::size_t const length = Render(buffer, d, layout);
+          if (accept(ReadBack(buffer, length))) {
+            out.append(buffer, length);
+            return;
+          }
+        }
+      }
+    }
+  }
+  out.append(buffer, FormatLossless(buffer, value, 17));
 }
 
 // The text of every number of a value, and of its attribute spellings.
@@ -201,9 +302,10 @@ class Writer {
   // interval around the offset gives the same coordinate.
   void Planar(std::string& out, double x, double bias) const {
     float const offset = static_cast<float>(x - bias);
+    // The float spacing at the offset; at 0 that of the subnormals, 2^-149.
     double cell = 0;
-    if (std::isfinite(offset) && offset != 0) {
-      cell = std::ldexp(1.0, std::max(std::ilogb(offset) - 23, -149));
+    if (std::isfinite(offset)) {
+      cell = std::ldexp(1.0, offset == 0 ? -149 : std::max(std::ilogb(offset) - 23, -149));
     }
     AppendExact(out, x, cell,
                 [offset, bias](double read) { return static_cast<float>(read - bias) == offset; });

@@ -4,12 +4,16 @@
 // Two knobs:
 //  - `digits`: significant digits of every number, 1 to 17, in the general
 //    notation of a default-formatted stream (6 is the classic text); or
-//    kLossless: each number with the fewest digits (fixed notation where a
-//    default stream would use it) that the reader, through its own number
-//    grammar and then the snapping of the coordinate (to bias + float for a
-//    planar value, to the grid for a geographic one), turns back into
-//    exactly the number written. A bias is written so that it reads back as
-//    the same double.
+//    kLossless: each number with few enough digits to stay readable and
+//    enough that the reader, through its own number grammar and then the
+//    snapping of the coordinate (to bias + float for a planar value, to the
+//    grid for a geographic one), turns it back into exactly the stored
+//    number: the fewest significant digits that do so where the snapping
+//    cell is wider than the spacing of doubles (about 10 for a geographic
+//    number, up to 9 for a float offset), else the shortest decimal that
+//    names the double, or a longer one when the grammar's roundings miss
+//    it. A bias reads back as the same double. Plain decimals from 1E-05 up
+//    to 19 integer digits, scientific notation beyond.
 //  - `readable`: the attribute section uses the spellings the reader
 //    accepts (WINDINGORDER=LEFT|RIGHT|AMBIGUOUS, the authority SRORG) and
 //    says the kind whenever the reader's rules would otherwise pick the
