@@ -162,7 +162,10 @@ void DouglasPeuckerGeneralizer::Generalize(PointArrayAccessAdapter const& points
   std::size_t const n = points.GetSize();
   keep.clear();
   if (n == 0) return;
-  if (n > kMaxPoints) {
+  // A NaN tolerance splits every segment down to single steps, which keeps
+  // every point; answered directly, since peeling one point per step (as on
+  // points whose distances are all NaN) would take quadratic time.
+  if (n > kMaxPoints || std::isnan(tolerance)) {
     keep.assign(n, true);
     return;
   }

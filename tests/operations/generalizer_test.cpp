@@ -298,6 +298,10 @@ TEST(DouglasPeucker, StatedOutcomes) {
               Indices(c.run.size(), c.kept))
         << c.name;
   }
+  // A NaN tolerance splits down to single steps (all kept), without peeling NaN points one by one.
+  Points const nans(1000000, {kNaN, kNaN});
+  Mask const all_nan = Generalize<DouglasPeuckerGeneralizer>(nans, kNaN);
+  EXPECT_TRUE(all_nan.size() == nans.size() && all_nan == Mask(nans.size(), true));
   static Points const none;
   VectorPoints const overlong(none, 1000000001);  // kept whole, unread
   Mask keep;
