@@ -175,14 +175,16 @@ struct SerializedPoly {
   std::int8_t precision = 0;
 };
 
-extern template class LegacyLineOwner<GeometryCoordinate>;
-extern template class LegacyLineOwner<GeographyCoordinate>;
-extern template class LegacyRingOwner<GeometryCoordinate>;
-extern template class LegacyRingOwner<GeographyCoordinate>;
-extern template class SerializedLine<GeometryCoordinate>;
-extern template class SerializedLine<GeographyCoordinate>;
-extern template class SerializedRing<GeometryCoordinate>;
-extern template class SerializedRing<GeographyCoordinate>;
+// The coordinate classes are not exported themselves, so instantiations on
+// them would be hidden: the instantiations carry the export explicitly.
+extern template class OSTREL_EXPORT LegacyLineOwner<GeometryCoordinate>;
+extern template class OSTREL_EXPORT LegacyLineOwner<GeographyCoordinate>;
+extern template class OSTREL_EXPORT LegacyRingOwner<GeometryCoordinate>;
+extern template class OSTREL_EXPORT LegacyRingOwner<GeographyCoordinate>;
+extern template class OSTREL_EXPORT SerializedLine<GeometryCoordinate>;
+extern template class OSTREL_EXPORT SerializedLine<GeographyCoordinate>;
+extern template class OSTREL_EXPORT SerializedRing<GeometryCoordinate>;
+extern template class OSTREL_EXPORT SerializedRing<GeographyCoordinate>;
 
 }  // namespace detail
 
