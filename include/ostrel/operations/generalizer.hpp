@@ -32,9 +32,9 @@ class OSTREL_EXPORT Generalizer {
                           double tolerance) = 0;
 };
 
-// A new Douglas-Peucker generalizer: keeps every point farther than the
-// tolerance from the simplified line; keeps at least the two end points of a
-// non-empty run, and at least four points of a closed run.
+// A new Douglas-Peucker generalizer: every point it drops lies within the
+// tolerance of the kept segment spanning it; it keeps at least the two end
+// points of a non-empty run, and at least four points of a closed run.
 OSTREL_EXPORT std::unique_ptr<Generalizer> MakeDouglasPeuckerGeneralizer();
 
 // A new Visvalingam-Whyatt generalizer: repeatedly drops the point whose
