@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Tests of the ostrel command-line tool, one group per CTest case:
-#   ostrel_tool_test.sh TOOL DATA_DIR CASE   (CASE: info errors convert json help)
+#   ostrel_tool_test.sh TOOL DATA_DIR CASE
+# CASE: info errors input convert fixpoint json progress help.
 # Counts are checked against the figures of data/README.md and against an
 # awk count of the numbers and parentheses of each input line, which does not
-# go through the library. Exit status 77 means skipped.
+# go through the library; JSON goes through python3's json module. Exit
+# status 77 means skipped.
 set -euo pipefail
 tool=$1
 data=$2
@@ -18,8 +20,21 @@ fail() {
 }
 # expect_eq WHAT ACTUAL EXPECTED
 expect_eq() { [ "$2" = "$3" ] || fail "$1: got '$2', expected '$3'"; }
+# expect_line FILE LINE: FILE has exactly that line
+expect_line() { grep -qxF -- "$2" "$1" || fail "no line '$2' in $1: $(head -c 2000 "$1")"; }
 # summary_field NAME < text summary: the number after the label
 summary_field() { awk -v k="$1" '$1 == k { print $2 }'; }
+# status OUT ERR CMD...: runs CMD with its output in the files OUT and ERR,
+# and prints its exit status
+status() {
+  local out=$1 err=$2
+  shift 2
+  set +e
+  "$@" >"$out" 2>"$err"
+  local s=$?
+  set -e
+  echo "$s"
+}
 
 # Per input line: line number, coordinates (numbers / 2), and for polygons
 # rings (an opening parenthesis directly before a number) and polys ("(("
@@ -31,8 +46,8 @@ awk_counts() {
 }
 # The same columns from the tool's tsv output.
 tsv_counts() { awk -F'\t' 'NR > 1 { print $2 "\t" $9 "\t" $8 "\t" $7 }'; }
-# Only the hash column of the tool's tsv output.
-hashes() { "$tool" info --format tsv "$@" | awk -F'\t' 'NR > 1 { print $10 }'; }
+# Kind and hash columns of the tool's tsv output.
+hashes() { "$tool" info --format tsv "$@" | awk -F'\t' 'NR > 1 { print $3, $10 }'; }
 
 case $case in
 info)
@@ -40,7 +55,7 @@ info)
   # file values by-shape polys rings coordinates
   while read -r file values shapes polys rings coords; do
     out=$("$tool" info --geography --summary "$data/$file") || fail "$file: exit status $?"
-    summary=$(tail -n 8 <<<"$out")
+    summary=$(tail -n 9 <<<"$out")
     expect_eq "$file values" "$(summary_field values <<<"$summary")" "$values"
     expect_eq "$file shapes" "$(awk '$1 == "values" { $1 = $2 = ""; print }' <<<"$summary" | xargs)" \
       "${shapes//_/ }"
@@ -48,14 +63,15 @@ info)
     expect_eq "$file rings" "$(summary_field rings <<<"$summary")" "$rings"
     expect_eq "$file coordinates" "$(summary_field coordinates <<<"$summary")" "$coords"
     expect_eq "$file failures" "$(summary_field failures <<<"$summary")" 0
+    expect_eq "$file lost-zm" "$(summary_field lost-zm <<<"$summary")" 0
     # header + one row per value + summary
-    expect_eq "$file rows" "$(wc -l <<<"$out")" $((1 + values + 8))
+    expect_eq "$file rows" "$(wc -l <<<"$out")" $((1 + values + 9))
     expect_eq "$file geography rows" "$(grep -c '^Geography ' <<<"$out")" "$values"
-  done <<'EOF'
+  done <<'EOF2'
 countries.wkt 177 Polygon_148,_MultiPolygon_29 287 288 10643
 countries50.wkt 241 Polygon_122,_MultiPolygon_119 1618 1629 99566
 cities.wkt 243 Point_243 0 0 243
-EOF
+EOF2
   # Per value, planar reading, against the awk count of the same line.
   for file in countries.wkt countries50.wkt cities.wkt; do
     "$tool" info --format tsv "$data/$file" | tsv_counts >tool.tsv
@@ -67,18 +83,22 @@ EOF
   while IFS='|' read -r text expected; do
     got=$("$tool" info --format tsv <<<"$text" | awk -F'\t' 'NR == 2 { print $4, $5, $6, $7, $8, $9 }')
     expect_eq "$text" "$got" "$(xargs <<<"$expected")"
-  done <<'EOF'
+  done <<'EOF2'
 POINT EMPTY|Point 0 0 0 0 0
 LINESTRING(0 0, 1 1, 2 2)|LineString 0 1 0 0 3
 MULTILINESTRING((0 0, 1 1), (2 2, 3 3, 4 4))|MultiLineString 0 2 0 0 5
 MULTIPOINT((1 2), (3 4), 5 6)|MultiPoint 3 0 0 0 3
 POLYGON((0 0, 10 0, 10 10, 0 10, 0 0), (1 1, 1 2, 2 2, 1 1))|Polygon 0 0 1 2 9
 GEOMETRYCOLLECTION(POINT(1 2), MULTILINESTRING((0 0, 1 1), (2 2, 3 3)), MULTIPOLYGON(((0 0, 1 0, 1 1, 0 0)), ((5 5, 6 5, 6 6, 5 5))), LINESTRING(7 7, 8 8))|Mixed 1 3 2 2 15
-EOF
-  # --head limits the rows printed, not what is counted.
-  out=$("$tool" info --head 3 --summary "$data/countries.wkt")
-  expect_eq "head rows" "$(grep -c 'countries.wkt:' <<<"$out")" 3
-  expect_eq "head summary" "$(summary_field values <<<"$out")" 177
+EOF2
+  # --head limits the rows printed, not what is counted; the note about the
+  # rest goes to standard error.
+  "$tool" info --head 3 --summary "$data/countries.wkt" >out.txt 2>err.txt
+  expect_eq "head rows" "$(grep -c 'countries.wkt:' out.txt)" 3
+  expect_eq "head summary" "$(summary_field values <out.txt)" 177
+  expect_line err.txt "... 174 more values not shown (--head 3)"
+  "$tool" info --head 0 "$data/cities.wkt" >out.txt 2>/dev/null
+  expect_eq "head 0" "$(wc -l <out.txt)" 1
   # Standard input, as "-" and as no file, reads like the file.
   expect_eq "stdin -" "$(hashes - <"$data/cities.wkt")" "$(hashes "$data/cities.wkt")"
   expect_eq "stdin" "$(hashes <"$data/cities.wkt")" "$(hashes "$data/cities.wkt")"
@@ -86,6 +106,12 @@ EOF
   expect_eq "default kind" "$("$tool" info --format tsv <<<'POINT(1 2)' | cut -f3 | tail -n 1)" Geometry
   expect_eq "--radians kind" \
     "$("$tool" info --radians --format tsv <<<'POINT(1 1.5)' | cut -f3 | tail -n 1)" Geography
+  # Z and M numbers are read and dropped: counted per value.
+  printf '%s\n' 'POINT Z (1 2 3)' 'POINT(1 2)' 'LINESTRING ZM (0 0 1 2, 1 1 3 4)' \
+    'GEOMETRYCOLLECTION M (POINT(1 2 3))' >zm.wkt
+  "$tool" info --summary zm.wkt >out.txt
+  expect_eq "lost-zm" "$(summary_field lost-zm <out.txt)" 3
+  expect_eq "lost-zm values" "$(summary_field values <out.txt)" 4
   ;;
 
 errors)
@@ -95,62 +121,154 @@ errors)
     'POINT(0 95)' 'LINESTRING(0 0)' 'MULTIPOINT((1 2), (3 4))' 'POINT(1 x)' \
     $'LINESTRING(0 0, 1 1)\r' >mixed.wkt
   printf '%s\n' 'POINT(5 6)' >good.wkt
-  set +e
-  "$tool" info --geography mixed.wkt missing.wkt good.wkt >out.txt 2>err.txt
-  status=$?
-  "$tool" convert --to owkt --geography mixed.wkt >convert.txt 2>/dev/null
-  convert_status=$?
-  set -e
-  [ "$status" -ne 0 ] || fail "info exit status 0 despite bad lines"
-  [ "$convert_status" -ne 0 ] || fail "convert exit status 0 despite bad lines"
-  grep -qx 'mixed.wkt:2: ring 0 of poly 0 is not closed' err.txt || fail "no message for line 2"
-  grep -qx 'mixed.wkt:4: not valid OWKT' err.txt || fail "no message for line 4"
-  grep -q '^mixed.wkt:5: .*[Ll]atitude' err.txt || fail "no message for line 5"
-  grep -q '^mixed.wkt:6: .*line 0' err.txt || fail "no message for line 6"
-  grep -qx 'mixed.wkt:8: not valid OWKT' err.txt || fail "no message for line 8"
-  grep -q 'missing.wkt' err.txt || fail "no message for the missing file"
-  expect_eq "messages" "$(wc -l <err.txt)" 6
+  mkdir dir.wkt
+  expect_eq "info status" "$(status out.txt err.txt "$tool" info --geography --summary mixed.wkt missing.wkt dir.wkt \
+    good.wkt)" 1
+  expect_line err.txt "mixed.wkt:2:1: ring 0 of poly 0 is not closed"
+  expect_line err.txt "mixed.wkt:4:12: expected the end of the text, found 'trailing'"
+  expect_line err.txt "mixed.wkt:5:9: latitude 95 is beyond +/-90 degrees"
+  expect_line err.txt "mixed.wkt:6:1: line 0 has less than 2 coordinates"
+  expect_line err.txt "mixed.wkt:8:9: expected a number, found 'x'"
+  expect_line err.txt "ostrel: missing.wkt: cannot read: No such file or directory"
+  expect_line err.txt "ostrel: dir.wkt: cannot read: is a directory"
+  expect_eq "messages" "$(wc -l <err.txt)" 7
   expect_eq "good rows" "$(grep -o '[a-z]*\.wkt:[0-9]*$' out.txt | xargs)" \
     "mixed.wkt:1 mixed.wkt:7 mixed.wkt:9 good.wkt:1"
+  expect_line out.txt "failures             7  (5 lines, 2 files)"
+  expect_eq "convert status" "$(status convert.txt /dev/null "$tool" convert --geography mixed.wkt)" 1
   expect_eq "converted lines" "$(wc -l <convert.txt)" 3
-  # A directory is an unreadable file too.
-  if "$tool" info . >/dev/null 2>err.txt; then fail "directory read without error"; fi
-  grep -q 'cannot read' err.txt || fail "no message for a directory"
+  # A latitude in radians is named in radians.
+  "$tool" info --radians <<<'POINT(0 1.6)' >/dev/null 2>err.txt || true
+  expect_line err.txt "<stdin>:1:9: latitude 1.6 is beyond +/-pi/2 radians"
+  # Numbers that overflow, or a NUL byte, make a bad line, not a value.
+  printf 'POINT(1e400 0)\nPOINT(0 1e400)\nPOINT(1 2)\0junk\nPOINT(1 2)\t#note\n' >lossy.wkt
+  for kind in --geometry --geography; do
+    expect_eq "lossy $kind" "$(status out.txt err.txt "$tool" convert $kind lossy.wkt)" 1
+    expect_eq "lossy $kind written" "$(wc -l <out.txt)" 0
+    expect_line err.txt "lossy.wkt:1:7: the number 1e400 is too large: it reads as infinity"
+    grep -q "^lossy.wkt:2:9: \(the number 1e400 is too large\|latitude 1e400 is beyond\)" err.txt ||
+      fail "no message for line 2: $(cat err.txt)"
+    expect_line err.txt "lossy.wkt:3:11: a NUL byte: not a line of text"
+    expect_line err.txt "lossy.wkt:4:11: a tab ends the text early: the rest is ignored"
+  done
+  "$tool" info <<<'POINT(1e39 0)' >/dev/null 2>err.txt || true
+  expect_line err.txt "<stdin>:1:7: the coordinate 1e39 does not fit a float offset from the bias: it is not finite"
+  # --max-errors: the first N bad lines, then a count of the rest.
+  for i in $(seq 1 50); do echo "POINT($i)"; done >bad.wkt
+  expect_eq "bad status" "$(status /dev/null err.txt "$tool" info bad.wkt)" 1
+  expect_eq "default max-errors" "$(grep -c '^bad.wkt:' err.txt)" 20
+  expect_line err.txt "ostrel: 30 more bad lines not reported (--max-errors 20)"
+  "$tool" info --max-errors 0 --summary bad.wkt >out.txt 2>err.txt || true
+  expect_eq "max-errors 0" "$(cat err.txt)" "ostrel: 50 more bad lines not reported (--max-errors 0)"
+  expect_line out.txt "failures            50  (50 lines, 0 files)"
+  "$tool" info --max-errors 100 bad.wkt >/dev/null 2>err.txt || true
+  expect_eq "max-errors 100" "$(wc -l <err.txt)" 50
+  # Binary junk: reported, counted, never a crash.
+  python3 -c 'import random, sys; r = random.Random(5); sys.stdout.buffer.write(bytes(r.randrange(256) for _ in range(200000)))' >junk.bin 2>/dev/null ||
+    head -c 200000 /dev/urandom >junk.bin
+  expect_eq "junk status" "$(status out.txt err.txt "$tool" info --summary junk.bin)" 1
+  expect_eq "junk values" "$(summary_field values <out.txt)" 0
+  [ "$(summary_field failures <out.txt)" -gt 100 ] || fail "junk: too few failures"
+  expect_eq "junk messages" "$(grep -c '^junk.bin:[0-9]*:[0-9]*: ' err.txt)" 20
+  ;;
+
+input)
+  # CRLF line ends, a byte-order mark, blanks and tabs at either end, blank
+  # lines, a last line without a line feed: the same values as the file.
+  head -n 20 "$data/countries.wkt" >plain.wkt
+  { printf '\xEF\xBB\xBF'; awk 'NR % 3 == 0 { printf "\t  " } { printf "%s \t\r\n", $0 } NR == 5 { print "   \t" }' plain.wkt; } >crlf.wkt
+  head -c -2 crlf.wkt >nofeed.wkt
+  expect_eq "crlf/bom" "$(hashes crlf.wkt)" "$(hashes plain.wkt)"
+  expect_eq "no final line feed" "$(hashes nofeed.wkt)" "$(hashes plain.wkt)"
+  expect_eq "blank line numbered" "$("$tool" info --format tsv crlf.wkt | awk -F'\t' 'NR == 7 { print $2 }')" 7
+  # A column counts the bytes skipped before the text.
+  printf '\xEF\xBB\xBF \tPOINT(1 )\n' >bom.wkt
+  "$tool" info bom.wkt >/dev/null 2>err.txt || true
+  expect_line err.txt "bom.wkt:1:14: expected a number, found ')'"
+  # gzip: read through zlib, same values; a damaged file is a failed file.
+  for file in countries50.wkt cities.wkt; do
+    gzip -c "$data/$file" >"$file.gz"
+    expect_eq "$file.gz" "$(hashes "$file.gz")" "$(hashes "$data/$file")"
+  done
+  head -c 20000 countries50.wkt.gz >cut.wkt.gz
+  expect_eq "damaged gzip" "$(status out.txt err.txt "$tool" info --summary cut.wkt.gz)" 1
+  grep -q '^ostrel: cut.wkt.gz: cannot read after line [0-9]*: gzip: ' err.txt ||
+    fail "no message for a damaged gzip file: $(cat err.txt)"
+  grep -q '^failures .*1 files)' out.txt || fail "damaged gzip not counted"
+  # A huge line: one line string of 1,000,000 coordinates (about 20 MB).
+  awk 'BEGIN { printf "LINESTRING("; for (i = 0; i < 1000000; i++) printf "%s%d.25 %d.5", (i ? ", " : ""), i, -i; print ")" }' >huge.wkt
+  "$tool" info --format tsv --summary huge.wkt >out.txt 2>err.txt
+  expect_eq "huge line" "$(awk -F'\t' 'NR == 2 { print $4, $6, $9 }' out.txt)" "LineString 1 1000000"
   ;;
 
 convert)
-  # Numbers of at most six significant digits survive the writer, so these
-  # read back to the same values (same hashes), planar and geographic. A
-  # geography whose attributes are all defaults is written as plain text and
-  # reads back planar unless --geography says otherwise: it is only in the
-  # geographic table.
-  cat >planar.wkt <<'EOF'
+  # Lossless text reads back, without a forced kind, as the same kind with
+  # the same hashes; the second conversion writes the same text.
+  cat >values.wkt <<'EOF2'
 POINT(1 2)
+POINT(500000.37 4649776.22)
 LINESTRING(0 0, 1.5 -2.25, 3 4)
 POLYGON((0 0, 10 0, 10 10, 0 10, 0 0), (1 1, 1 2, 2 2, 1 1))
 MULTIPOINT((1 2), (3 4))
 MULTILINESTRING((0 0, 1 1), (2 2, 3 3, 4 4))
 MULTIPOLYGON(((0 0, 1 0, 1 1, 0 0)), ((5 5, 6 5, 6 6, 5 5)))
 GEOMETRYCOLLECTION(POINT(1 2), LINESTRING(0 0, 1 1), POLYGON((0 0, 1 0, 1 1, 0 0)))
-POINT EMPTY
-BIAS=1000:-2000;LINESTRING(1000.5 -2000.25, 1001 -1999)
+BIAS=1000:-2000;LINESTRING(1000.5 -2000.25, 1001.123456789 -1999.987654321)
 BIAS=0.5:-2,ORIGINALSRID=EPSG:3857;POINT(1 2)
-TOPOLOGICALTYPE=FLAT;MULTIPOINT((-120 45), (3 4))
+ORIGINALSRID=EPSG:3857;POLYGON((0 0, 10 0, 10 10, 0 0))
+TOPOLOGICALTYPE=FLAT;MULTIPOINT((-120.123456789 45.987654321), (3 4))
 CONVERTEDSRID=ESRI:102100,SRID=4326;LINESTRING(1 2, 3 4)
-EOF
-  "$tool" convert --to owkt planar.wkt >planar.out
-  expect_eq "round trip" "$(hashes planar.out)" "$(hashes planar.wkt)"
-  # (the planar bias lies beyond the latitude range)
-  { grep -v BIAS planar.wkt && echo 'SRID=4326;POLYGON((-120 45, -119 45, -119 46, -120 45))'; } >geo.wkt
-  "$tool" convert --to owkt --geography geo.wkt >geo.out
-  expect_eq "geographic round trip" "$(hashes --geography geo.out)" "$(hashes --geography geo.wkt)"
-  # Real data has longer numbers, which the writer rounds once: a second
-  # conversion reproduces the first exactly.
-  for file in countries.wkt cities.wkt; do
-    for kind in --geometry --geography; do
-      "$tool" convert --to owkt $kind "$data/$file" >once.wkt
-      "$tool" convert --to owkt $kind once.wkt >twice.wkt
+WINDINGORDER=RIGHT;POLYGON((0 0, 0 1, 1 1, 0 0))
+WINDINGORDER=AMBIGUOUS,ORIGINALSRID=SRORG:6;POINT(1 2)
+CONVERTEDSRID=SRORG:7;POINT(1 2)
+SRID=4326;POINT(12.3456789012 -45.987654321)
+EOF2
+  for kind in "" --geometry --geography; do
+    grep -v 'BIAS\|3857\|500000' values.wkt >in.wkt
+    [ "$kind" = --geography ] || cp values.wkt in.wkt
+    "$tool" convert $kind in.wkt >once.wkt
+    "$tool" convert once.wkt >twice.wkt
+    expect_eq "lossless $kind" "$(hashes once.wkt)" "$(hashes $kind in.wkt)"
+    cmp -s once.wkt twice.wkt || fail "lossless $kind: second conversion differs: $(diff once.wkt twice.wkt | head -n 4)"
+  done
+  # What the text looks like: more digits where they matter, the reader's
+  # spellings, the kind said.
+  "$tool" convert values.wkt >once.wkt
+  expect_line once.wkt "POINT(500000.38 4649776)"
+  expect_line once.wkt "WINDINGORDER=RIGHT;POLYGON((0 0, 0 1, 1 1, 0 0))"
+  expect_line once.wkt "ORIGINALSRID=EPSG:4326;POINT(12.3456789 -45.98765434)"
+  "$tool" convert --geometry <<<'ORIGINALSRID=EPSG:3857;POLYGON((0 0, 10 0, 10 10, 0 0))' >out.txt
+  expect_line out.txt "BIAS=0:0,ORIGINALSRID=EPSG:3857;POLYGON((0 0, 10 0, 10 10, 0 0))"
+  "$tool" convert --geography <<<'POINT(1 2)' >out.txt
+  expect_line out.txt "ORIGINALSRID=EPSG:4326;POINT(1 2)"
+  # --digits N: the classic text with N significant digits; 6 is the
+  # library's classic text, and what does not read back is noted.
+  "$tool" convert --digits 6 values.wkt >classic.wkt 2>err.txt
+  expect_line classic.wkt "POINT(500000 4.64978E+06)"
+  expect_line classic.wkt "WINDINGORDER=INTERIOR-RIGHT;POLYGON((0 0, 0 1, 1 1, 0 0))"
+  expect_line classic.wkt "ORIGINALSRID=EPSG:3857;POLYGON((0 0, 10 0, 10 10, 0 0))"
+  expect_line classic.wkt "POINT(12.3457 -45.9877)"
+  grep -q '^ostrel: note: 4 values were written in the classic spellings' err.txt ||
+    fail "no note about the classic spellings: $(cat err.txt)"
+  "$tool" convert --digits 9 <<<'POINT(500000.37 4649776.22)' >out.txt
+  expect_line out.txt "POINT(500000.375 4649776)"
+  # Dropped Z and M are noted.
+  "$tool" convert <<<'POINT Z (1 2 3)' >out.txt 2>err.txt
+  expect_line out.txt "POINT(1 2)"
+  expect_line err.txt "ostrel: note: 1 value had its Z or M numbers dropped (OWKT keeps x and y)"
+  ;;
+
+fixpoint)
+  # Every bundled data set, read planar, read geographic and as written:
+  # one lossless pass keeps every hash, and a second pass, read without a
+  # forced kind, writes the same text.
+  for file in countries.wkt countries50.wkt cities.wkt; do
+    for kind in "" --geometry --geography; do
+      "$tool" convert $kind "$data/$file" >once.wkt
+      "$tool" convert once.wkt >twice.wkt
       expect_eq "$file $kind lines" "$(wc -l <once.wkt)" "$(wc -l <"$data/$file")"
+      expect_eq "$file $kind hashes" "$(hashes once.wkt)" "$(hashes $kind "$data/$file")"
+      expect_eq "$file $kind twice" "$(hashes twice.wkt)" "$(hashes once.wkt)"
       cmp -s once.wkt twice.wkt || fail "$file $kind: second conversion differs"
     done
   done
@@ -158,20 +276,57 @@ EOF
 
 json)
   command -v python3 >/dev/null || exit 77
-  cp "$data/countries.wkt" 'a "quoted"\name.wkt'
-  "$tool" info --geography --format json --summary 'a "quoted"\name.wkt' >out.jsonl
-  python3 - out.jsonl <<'EOF'
+  names=('a "quoted"\name.wkt' $'tab\tand\nnewline.wkt' $'bad\xff\xfeutf8 caf\xc3\xa9.wkt')
+  for name in "${names[@]}"; do cp "$data/countries.wkt" "$name"; done
+  "$tool" info --geography --format json --summary "${names[@]}" >out.json
+  "$tool" info --geography --format jsonl --summary "${names[@]}" >out.jsonl
+  "$tool" info --geography --format json missing.wkt >empty.json 2>/dev/null || true
+  "$tool" info --geography --format tsv "${names[@]}" >out.tsv
+  python3 - out.json out.jsonl empty.json out.tsv <<'EOF2'
 import json, sys
-rows = [json.loads(line) for line in open(sys.argv[1])]
+with open(sys.argv[1], encoding="utf-8") as f:
+    rows = json.load(f)  # one document
+with open(sys.argv[2], encoding="utf-8") as f:
+    lines = [json.loads(line) for line in f]
 summary = rows.pop()["summary"]
-assert len(rows) == 177 == summary["values"], len(rows)
-assert all(r["file"] == 'a "quoted"\\name.wkt' for r in rows)
-assert [r["line"] for r in rows] == list(range(1, 178))
+assert rows == lines[:-1], "json and jsonl differ"
+assert summary.keys() == lines[-1]["summary"].keys()
+assert len(rows) == 3 * 177 == summary["values"], len(rows)
+names = ['a "quoted"\\name.wkt', 'tab\tand\nnewline.wkt', 'bad\ufffd\ufffdutf8 caf\u00e9.wkt']
+assert [r["file"] for r in rows] == [n for n in names for _ in range(177)], {r["file"] for r in rows}
+assert [r["line"] for r in rows] == list(range(1, 178)) * 3
 for key in ("points", "lines", "polys", "rings", "coordinates"):
     assert sum(r[key] for r in rows) == summary[key], key
-assert summary["shapes"] == {"Polygon": 148, "MultiPolygon": 29}, summary["shapes"]
+assert summary["shapes"] == {"Polygon": 3 * 148, "MultiPolygon": 3 * 29}, summary["shapes"]
+assert summary["failures"] == 0 and summary["lost_z_or_m"] == 0
 assert all(r["type"] == "Geography" and int(r["hash"]) < 2**64 for r in rows)
-EOF
+with open(sys.argv[3]) as f:
+    assert json.load(f) == []
+# TSV: one line per value, ten fields, file names escaped.
+with open(sys.argv[4], "rb") as f:
+    tsv = f.read().split(b"\n")[1:-1]
+assert len(tsv) == 3 * 177 and all(len(r.split(b"\t")) == 10 for r in tsv)
+assert tsv[177].split(b"\t")[0] == b"tab\\tand\\nnewline.wkt"
+assert tsv[0].split(b"\t")[0] == b'a "quoted"\\\\name.wkt'
+EOF2
+  ;;
+
+progress)
+  command -v script >/dev/null || exit 77
+  # Lines arrive slowly: the run lasts more than a second, so on a terminal
+  # progress is drawn on standard error, and erased again.
+  cat >slow.sh <<EOF2
+for i in \$(seq 1 3000); do echo 'POINT(1 2)'; done
+sleep 1.3
+for i in \$(seq 1 6000); do echo 'POINT(3 4)'; done
+EOF2
+  script -qec "bash slow.sh | '$tool' info --summary --head 0" /dev/null >tty.txt
+  grep -q 'ostrel: [0-9]* values, [0-9.]* MB, [0-9]* values/s' tty.txt || fail "no progress on a terminal"
+  grep -q $'\033\\[K' tty.txt || fail "progress not erased"
+  grep -q '^values  *9000' tty.txt || fail "summary missing on a terminal"
+  # Not a terminal: never.
+  bash slow.sh | "$tool" info --summary --head 0 >out.txt 2>err.txt
+  if grep -q 'values/s' err.txt; then fail "progress written to a file"; fi
   ;;
 
 help)
@@ -180,14 +335,14 @@ help)
     "$tool" $args | grep -q '^Usage:' || fail "ostrel $args"
   done
   "$tool" --version | grep -Eq '^ostrel [0-9]+\.[0-9]+\.[0-9]+$' || fail "--version"
-  for args in "" "info --format xml" "convert" "info --geometry --radians" "frobnicate"; do
-    set +e
+  for args in "" "info --format xml" "convert --to wkb" "convert --digits 0" "convert --digits 18" \
+    "info --geometry --radians" "frobnicate" "info --head -1" "info --head x" \
+    "info --max-errors -1"; do
     # shellcheck disable=SC2086
-    "$tool" $args </dev/null >/dev/null 2>&1
-    status=$?
-    set -e
-    expect_eq "usage error status of '$args'" "$status" 2
+    expect_eq "usage error status of '$args'" "$(status /dev/null err.txt "$tool" $args </dev/null)" 2
   done
+  "$tool" info --head -1 </dev/null 2>err.txt || true
+  expect_line err.txt "--head: must be a whole number of 0 or more, not -1"
   ;;
 
 *) fail "unknown case $case" ;;

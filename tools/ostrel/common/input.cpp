@@ -106,13 +106,13 @@ class GzipSource : public ByteSource {
   ~GzipSource() override { gzclose(file_); }
   long Read(char* buffer, std::size_t size) override {
     int const n = gzread(file_, buffer, static_cast<unsigned>(size));
-    if (n < 0) {
-      int code = 0;
-      char const* message = gzerror(file_, &code);
-      error_ = code == Z_ERRNO ? std::strerror(errno) : std::string("gzip: ") + message;
-      return -1;
-    }
-    return n;
+    if (n > 0) return n;
+    // The end, or an error: a damaged or cut stream ends with one.
+    int code = Z_OK;
+    char const* message = gzerror(file_, &code);
+    if (n == 0 && (code == Z_OK || code == Z_STREAM_END)) return 0;
+    error_ = code == Z_ERRNO ? std::strerror(errno) : std::string("gzip: ") + message;
+    return -1;
   }
   std::string Error() const override { return error_; }
 
