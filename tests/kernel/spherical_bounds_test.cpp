@@ -6,15 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kernel/kernel_support.hpp"
+#include "ostrel/kernel/rectangular_bounds.hpp"
 #include "ostrel/kernel/spherical_trapezoid_bounds.hpp"
 #include "ostrel/operations/basic_services.hpp"
 
@@ -244,6 +247,20 @@ TEST(SphericalTrapezoidBounds, WalkIsTheFoldOfArcBounds) {
     ASSERT_TRUE(Same(STB::BoundsOfCoordinates(line), expect)) << trial;
   }
   EXPECT_GT(wild, 10000);
+  // Arcs whose vertex lies just beyond or just inside an endpoint: on a
+  // section with vertex (phi_m, lambda_v), tan(phi) = tan(phi_m) cos(lambda -
+  // lambda_v) for geodetic latitudes too.
+  std::uniform_real_distribution<double> u(-1, 1);
+  for (int trial = 0; trial < 20000; ++trial) {
+    double const top = 1.5 * u(rng), lambda_v = pi * u(rng);
+    double const near = u(rng) * std::pow(10.0, -12 + 10 * std::fabs(u(rng)));
+    double const far = near + (u(rng) < 0 ? -1 : 1) * std::pow(10.0, -5 + 5 * std::fabs(u(rng)));
+    auto at = [&](double d) { return Rad(std::atan(std::tan(top) * std::cos(d)), lambda_v + d); };
+    Ring const arc{at(near), at(far)};
+    ASSERT_TRUE(Same(STB::BoundsOfCoordinates(arc), fold(arc))) << trial << arc[0] << arc[1];
+    Ring const back{arc[1], arc[0]};
+    ASSERT_TRUE(Same(STB::BoundsOfCoordinates(back), fold(back))) << trial;
+  }
   for (char const* file : {"countries", "countries50"}) {
     for (Country const& country : LoadCountries(file)) {
       for (Polygon const& polygon : country.polygons) {
@@ -314,6 +331,41 @@ TEST(SphericalTrapezoidBounds, CachedBoundsGoThroughTheCache) {
   EXPECT_THROW(STB::CachedBoundsOfLine(value, 0), std::runtime_error);
   EXPECT_THROW(STB::BoundsOfPoly(value, 0), std::runtime_error);  // needs the pole cache
   BasicServices::Register();
+}
+
+// Many threads take the cached bounds and pole containment of the same
+// polygons while the caches are being replaced: every answer equals the one
+// computed alone.
+TEST(KernelThreads, CachedBoundsFromManyThreads) {
+  BasicServices::Register();
+  std::vector<Polygon> polygons;
+  for (Country const& country : LoadCountries("countries")) {
+    for (Polygon const& polygon : country.polygons) polygons.push_back({Reversed(polygon[0])});
+  }
+  DefaultGeography const value = MakeGeography(polygons);
+  std::vector<STB> expect;
+  for (unsigned i = 0; i < polygons.size(); ++i) expect.push_back(STB::BoundsOfPoly(value, i));
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 6; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 3; ++round) {
+        for (unsigned i = 0; i < polygons.size(); ++i) {
+          unsigned const p = (i * 7 + static_cast<unsigned>(t) * 31) % polygons.size();
+          if (t == 0 && i % 50 == 0) BasicServices::Register();
+          if (!Same(STB::CachedBoundsOfPoly(value, p), expect[p])) ++wrong;
+          RectangularBounds const box = RectangularBounds::CachedBoundsOfPoly(
+              DefaultGeometry(DefaultGeometry::Points(), {},
+                              {{{GeometryCoordinate(p, 0), GeometryCoordinate(p + 1, 2),
+                                 GeometryCoordinate(p, 1), GeometryCoordinate(p, 0)}}}),
+              0);
+          if (box.GetMaxX() != p + 1) ++wrong;
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace
