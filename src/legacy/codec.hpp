@@ -28,7 +28,6 @@ namespace ostrel::LegacySerialization::codec {
 [[noreturn]] void ThrowUnknownSpatialType();     // logic_error "unknown spatial type"
 [[noreturn]] void ThrowMultiWithinMixed();       // logic_error "spatial stream can't have ..."
 [[noreturn]] void ThrowUnknownSerializerType();  // invalid_argument "unknown serializer type"
-[[noreturn]] void ThrowShapeMismatch();  // invalid_argument "shape type does not match the content"
 
 // ---- The grid ---------------------------------------------------------------
 

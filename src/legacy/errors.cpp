@@ -19,6 +19,5 @@ void ThrowMultiWithinMixed() {
   throw std::logic_error("spatial stream can't have multis within mixed");
 }
 void ThrowUnknownSerializerType() { throw std::invalid_argument("unknown serializer type"); }
-void ThrowShapeMismatch() { throw std::invalid_argument("shape type does not match the content"); }
 
 }  // namespace ostrel::LegacySerialization::codec

@@ -38,14 +38,17 @@ struct Access : G {
 };
 
 // The two numbers a stream holds for a coordinate: x, y; or latitude,
-// longitude in radians. Exactly what the shape access yields.
+// longitude in radians. What the shape access yields, except that a planar
+// coordinate with one NaN offset keeps its other number (the shape access
+// makes both NaN), so that a value read from a plain stream writes back to
+// the same packed coordinates and the same hash.
 struct Pair {
   double a;
   double b;
 };
 inline Pair Numbers(GeometryCoordinate::Packed p, GeometryCoordinate::Bias const& bias) {
-  GeometryCoordinate const c(p, bias);
-  return {c.GetX(), c.GetY()};
+  auto const [x, y] = p.GetXY(bias);
+  return {x, y};
 }
 inline Pair Numbers(GeographyCoordinate::Packed p, GeometryCoordinate::Bias const&) {
   GeographyCoordinate const c(p);
@@ -73,9 +76,7 @@ Storage<G> const* LegacyStorage(G const& g) {
   return legacy != nullptr ? &legacy->GetStorage() : nullptr;
 }
 
-// The counts of a value and whether its content fits its spatial type: a
-// singular type holds exactly one item and nothing else, a multi type only
-// its own kind, mixed anything.
+// The counts of a value.
 struct Shape {
   unsigned int points;
   unsigned int lines;
@@ -83,22 +84,35 @@ struct Shape {
 };
 
 template <class G>
-Shape CountsOf(G const& g, SpatialType type) {
+Shape CountsOf(G const& g) {
   using A = Access<G>;
-  Shape const s{(g.*A::kNumberOfPoints)(), (g.*A::kNumberOfLines)(), (g.*A::kNumberOfPolys)()};
-  bool fits = true;
+  return {(g.*A::kNumberOfPoints)(), (g.*A::kNumberOfLines)(), (g.*A::kNumberOfPolys)()};
+}
+
+// Whether the content fits a spatial type: a singular type holds exactly
+// one item of its kind and nothing else, a multi type only its own kind,
+// mixed anything.
+bool Fits(SpatialType type, Shape const& s) {
   switch (type) {
-    case SpatialType::Point: fits = s.points == 1 && s.lines == 0 && s.polys == 0; break;
-    case SpatialType::LineString: fits = s.points == 0 && s.lines == 1 && s.polys == 0; break;
-    case SpatialType::Polygon: fits = s.points == 0 && s.lines == 0 && s.polys == 1; break;
-    case SpatialType::MultiPoint: fits = s.lines == 0 && s.polys == 0; break;
-    case SpatialType::MultiLineString: fits = s.points == 0 && s.polys == 0; break;
-    case SpatialType::MultiPolygon: fits = s.points == 0 && s.lines == 0; break;
-    case SpatialType::Mixed: break;
-    default: codec::ThrowUnknownSpatialType();
+    case SpatialType::Point: return s.points == 1 && s.lines == 0 && s.polys == 0;
+    case SpatialType::LineString: return s.points == 0 && s.lines == 1 && s.polys == 0;
+    case SpatialType::Polygon: return s.points == 0 && s.lines == 0 && s.polys == 1;
+    case SpatialType::MultiPoint: return s.lines == 0 && s.polys == 0;
+    case SpatialType::MultiLineString: return s.points == 0 && s.polys == 0;
+    case SpatialType::MultiPolygon: return s.points == 0 && s.lines == 0;
+    default: return true;
   }
-  if (!fits) codec::ThrowShapeMismatch();
-  return s;
+}
+
+// The spatial type a value is stored as: that of its shape type when the
+// content fits it; otherwise the multi form when that fits (an empty or
+// two-point Point is a multi-point); otherwise mixed. No content is dropped.
+template <class G>
+SpatialType StoredType(G const& g, Shape const& s) {
+  SpatialType const declared = ShapeTypeToSpatialType(g.GetShapeType());
+  if (Fits(declared, s)) return declared;
+  SpatialType const multi = SingularToMulti(declared);
+  return Fits(multi, s) ? multi : SpatialType::Mixed;
 }
 
 // Hands every coordinate of line `line` (n of them) to fn(Pair), from the
@@ -138,7 +152,7 @@ class PlainEncoder {
       : g_(g), out_(out), bias_(BiasOf(g)), legacy_(LegacyStorage(g)) {}
 
   void Write(SpatialType type) {
-    shape_ = CountsOf(g_, type);
+    shape_ = CountsOf(g_);
     out_.Room(Size(type));  // the one allocation
     switch (type) {
       case SpatialType::Point: Point(0); break;
@@ -273,8 +287,8 @@ class CompressedBodyEncoder {
         scratch_(scratch_buffer_) {}
 
   void Write() {
-    SpatialType const type = ShapeTypeToSpatialType(g_.GetShapeType());
-    Shape const s = CountsOf(g_, type);
+    Shape const s = CountsOf(g_);
+    SpatialType const type = StoredType(g_, s);
     auto const& boxes = *w_.boxes_;
     switch (type) {
       case SpatialType::Point:
@@ -479,7 +493,15 @@ ResourceVector<std::uint8_t> Write(Spatial const& value, std::uint8_t serializer
   }
   Metadata metadata;
   metadata.serializer_type = serializer_type;
-  metadata.spatial_type = ShapeTypeToSpatialType(value.GetShapeType());
+  if (kind == CoordinateType::Geometry) {
+    Geometry const& g = value.AsGeometry();
+    metadata.spatial_type = StoredType(g, CountsOf(g));
+  } else if (kind == CoordinateType::Geography) {
+    Geography const& g = value.AsGeography();
+    metadata.spatial_type = StoredType(g, CountsOf(g));
+  } else {
+    metadata.spatial_type = ShapeTypeToSpatialType(value.GetShapeType());
+  }
   metadata.category = CoordinateTypeToCategory(kind);
   metadata.precision = precision;
 

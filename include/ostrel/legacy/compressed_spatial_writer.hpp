@@ -26,12 +26,16 @@
 // writes one value once. A legacy value's coordinate lists that are already
 // compressed at this precision are copied as they are stored.
 //
+// The spatial type is that of the value's shape type when the content fits
+// it (a singular type holds exactly one item of its kind, a multi type only
+// its own kind); otherwise the multi form when that fits, otherwise mixed,
+// so that no content is dropped: an empty Point is stored as an empty
+// multi-point.
+//
 // The writer borrows the value and the box source; it must not outlive
-// them. Failures: std::invalid_argument "x is too large to round via double
+// them. Failure: std::invalid_argument "x is too large to round via double
 // to uint64_t" for a coordinate, delta or box term beyond 2^53 - 1 grid
-// steps (or NaN), and "shape type does not match the content" for a value
-// whose content cannot be stored under its spatial type (a Point shape type
-// with two points, say).
+// steps, or NaN.
 #pragma once
 
 #include <cstdint>

@@ -62,15 +62,18 @@
 
 namespace ostrel::LegacySerialization {
 
-// The whole stream of `value`: the header (version 0, the spatial type of
-// its shape type, the category of its coordinate type, the precision byte
+// The whole stream of `value`: the header (version 0, the category of its
+// coordinate type, the spatial type of its shape type, the precision byte
 // when compressed and planar or geographic), the body, and the CRC of the
-// body stored at offsets 3-6. A legacy value's records are re-encoded
-// directly (plain records copied into plain streams, compressed ones of the
-// same precision into compressed streams). The vector comes from the
-// current memory resource. Failures: std::invalid_argument "unknown
-// serializer type" (neither 0 nor 2), "unknown shape type" (a value of no
-// known kind), "shape type does not match the content", and the compressed
+// body stored at offsets 3-6. A value whose content does not fit its shape
+// type is stored as the multi type, or else as mixed, that holds it all (an
+// empty Point as an empty multi-point). Planar coordinates are written as
+// bias + offset per number, so a half-NaN coordinate keeps its other half.
+// A legacy value's records are re-encoded directly: plain records are
+// copied into plain streams, compressed ones of the same precision into
+// compressed streams. The vector comes from the current memory resource.
+// Failures: std::invalid_argument "unknown serializer type" (neither 0 nor
+// 2), "unknown shape type" (a value of no known kind), and the compressed
 // writer's "x is too large to round via double to uint64_t".
 OSTREL_EXPORT ResourceVector<std::uint8_t> Write(Spatial const& value, std::uint8_t serializer_type,
                                                  std::int8_t precision);
