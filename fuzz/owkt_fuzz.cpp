@@ -21,7 +21,12 @@
 //    of the spellings the reader deliberately does not know), with the same
 //    kind, shape type and part counts;
 //  - one more write and read reaches a fixpoint: v2 = From(To(v1)),
-//    v3 = From(To(v2)) have equal hashes and To(v3) == To(v2).
+//    v3 = From(To(v2)) have equal hashes and To(v3) == To(v2);
+//  - the diagnosing From returns what From returns (the same text and hash,
+//    or the same exception) and its outcome says which; Diagnose agrees;
+//  - when the diagnosis finds nothing lost, the lossless text of v1 reads
+//    back without a forced kind to a value of the same kind and hash, and is
+//    its own fixpoint.
 //
 // Why one step suffices. The text keeps 6 significant digits. A planar
 // coordinate is bias + (a float offset); a geographic one a point of a grid of
@@ -122,12 +127,52 @@ std::string Outline(ostrel::Spatial const& v) {
   return "other";
 }
 
+// What a read gives, as text: the value's kind, text and hash, or the
+// exception.
+template <class F>
+std::string Outcome(F const& read, OWKT::Diagnosis::Outcome& outcome) {
+  try {
+    SpatialPtr const v = read();
+    outcome = v->IsUnknown() ? OWKT::Diagnosis::Outcome::Unknown : OWKT::Diagnosis::Outcome::Value;
+    return Outline(*v) + " " + OWKT::To(*v) + " " + std::to_string(v->GetHash());
+  } catch (std::invalid_argument const& e) {
+    outcome = OWKT::Diagnosis::Outcome::Invalid;
+    return std::string("invalid_argument ") + e.what();
+  } catch (std::out_of_range const& e) {
+    outcome = OWKT::Diagnosis::Outcome::OutOfRange;
+    return std::string("out_of_range ") + e.what();
+  }
+}
+
+void CheckDiagnosis(std::uint8_t mode, std::string const& text, OWKT::Diagnosis& d) {
+  auto const type = static_cast<CoordinateType>((mode >> 2) & 3);
+  bool const radians = (mode & 0x10) != 0;
+  OWKT::Diagnosis::Outcome plain_outcome, diagnosed_outcome;
+  std::string const plain = Outcome([&] { return OWKT::From(text, type, radians); }, plain_outcome);
+  std::string const diagnosed =
+      Outcome([&] { return OWKT::From(text, type, radians, d); }, diagnosed_outcome);
+  if (plain != diagnosed) Fail("the diagnosing From returns something else", plain, diagnosed);
+  auto const said =
+      d.outcome == OWKT::Diagnosis::Outcome::Lossy ? OWKT::Diagnosis::Outcome::Value : d.outcome;
+  if (said != plain_outcome) Fail("the diagnosis names another outcome", plain, d.message);
+  if (d.message.empty() != d.IsValue() ||
+      (!d.IsValue() && (d.offset > text.size() || d.column == 0))) {
+    Fail("the diagnosis is not well formed", text, d.message);
+  }
+  if (OWKT::Diagnose(text, type, radians).message != d.message) {
+    Fail("Diagnose disagrees with the diagnosing From", text, d.message);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   if (size == 0) return 0;
   std::uint8_t const mode = data[0];
   std::string const text(reinterpret_cast<char const*>(data + 1), size - 1);
+
+  OWKT::Diagnosis diagnosis;
+  CheckDiagnosis(mode, text, diagnosis);
 
   SpatialPtr v1;
   try {
@@ -148,6 +193,16 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   CoordinateType const forced = Forced(mode);
   if (forced != CoordinateType::Unknown && kind != forced) {
     Fail("the forced kind was not honoured", text);
+  }
+
+  if (diagnosis.IsValue()) {
+    OWKT::WriteOptions const lossless = OWKT::WriteOptions::Lossless();
+    std::string const exact = OWKT::To(*v1, lossless);
+    SpatialPtr const back = ReadBack(exact, CoordinateType::Unknown);
+    if (back->GetCoordinateType() != kind || back->GetHash() != v1->GetHash()) {
+      Fail("the lossless text reads back as another value", text, exact);
+    }
+    if (OWKT::To(*back, lossless) != exact) Fail("the lossless text is no fixpoint", exact);
   }
 
   std::string const s1 = OWKT::To(*v1);
