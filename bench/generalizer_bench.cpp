@@ -5,9 +5,10 @@
 // through the same adapter (the floor: what any generalizer pays to see its
 // input).
 //
-// The line is a random walk with normally distributed steps (a noisy track,
-// generated once with a fixed seed); at the tolerance used Douglas-Peucker
-// keeps a few percent of it, so the farthest-point searches dominate. The
+// The line is a random walk with normally distributed steps of unit spread (a
+// noisy track, generated once with a fixed seed). The argument is the
+// tolerance: at 10 Douglas-Peucker keeps about 1% of the vertices and the
+// farthest-point searches go deep; at 1 it keeps about a quarter. The
 // peers build their simplified geometry, the generalizers only the keep mask;
 // the "output" variant adds building the simplified vector of points from
 // the mask, for a like-for-like comparison. Each figure reports the number of
@@ -45,7 +46,6 @@ namespace {
 using Point = std::pair<double, double>;
 
 constexpr std::size_t kVertices = 1000000;
-constexpr double kTolerance = 10.0;
 
 std::vector<Point> const& GetLine() {
   static std::vector<Point> const line = [] {
@@ -109,13 +109,13 @@ void BM_GeneralizerDouglasPeucker(benchmark::State& state) {
   auto generalizer = ostrel::MakeDouglasPeuckerGeneralizer();
   std::vector<bool> keep;
   for (auto _ : state) {
-    generalizer->Generalize(points, keep, kTolerance);
+    generalizer->Generalize(points, keep, static_cast<double>(state.range(0)));
     benchmark::ClobberMemory();
     benchmark::DoNotOptimize(keep.size());
   }
   Finish(state, CountKept(keep));
 }
-BENCHMARK(BM_GeneralizerDouglasPeucker)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GeneralizerDouglasPeucker)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void BM_GeneralizerDouglasPeuckerOutput(benchmark::State& state) {
   std::vector<Point> const& line = GetLine();
@@ -124,7 +124,7 @@ void BM_GeneralizerDouglasPeuckerOutput(benchmark::State& state) {
   std::vector<bool> keep;
   std::vector<Point> simplified;
   for (auto _ : state) {
-    generalizer->Generalize(points, keep, kTolerance);
+    generalizer->Generalize(points, keep, static_cast<double>(state.range(0)));
     simplified.clear();
     auto point = line.begin();
     for (bool const k : keep) {
@@ -135,7 +135,7 @@ void BM_GeneralizerDouglasPeuckerOutput(benchmark::State& state) {
   }
   Finish(state, simplified.size());
 }
-BENCHMARK(BM_GeneralizerDouglasPeuckerOutput)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GeneralizerDouglasPeuckerOutput)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 #ifdef OSTREL_HAVE_BOOST
 void BM_GeneralizerDouglasPeuckerBoost(benchmark::State& state) {
@@ -146,12 +146,12 @@ void BM_GeneralizerDouglasPeuckerBoost(benchmark::State& state) {
   bg::model::linestring<BoostPoint> simplified;
   for (auto _ : state) {
     simplified.clear();
-    bg::simplify(line, simplified, kTolerance);
+    bg::simplify(line, simplified, static_cast<double>(state.range(0)));
     benchmark::DoNotOptimize(simplified.data());
   }
   Finish(state, simplified.size());
 }
-BENCHMARK(BM_GeneralizerDouglasPeuckerBoost)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GeneralizerDouglasPeuckerBoost)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 #endif
 
 #ifdef OSTREL_HAVE_GEOS
@@ -163,13 +163,14 @@ void BM_GeneralizerDouglasPeuckerGeos(benchmark::State& state) {
       factory->createLineString(std::move(coordinates));
   std::size_t kept = 0;
   for (auto _ : state) {
-    auto simplified = geos::simplify::DouglasPeuckerSimplifier::simplify(line.get(), kTolerance);
+    auto simplified = geos::simplify::DouglasPeuckerSimplifier::simplify(
+        line.get(), static_cast<double>(state.range(0)));
     kept = simplified->getNumPoints();
     benchmark::DoNotOptimize(simplified.get());
   }
   Finish(state, kept);
 }
-BENCHMARK(BM_GeneralizerDouglasPeuckerGeos)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GeneralizerDouglasPeuckerGeos)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 #endif
 
 void BM_GeneralizerVisvalingamWhyatt(benchmark::State& state) {
@@ -177,12 +178,12 @@ void BM_GeneralizerVisvalingamWhyatt(benchmark::State& state) {
   auto generalizer = ostrel::MakeVisvalingamWhyattGeneralizer();
   std::vector<bool> keep;
   for (auto _ : state) {
-    generalizer->Generalize(points, keep, kTolerance);
+    generalizer->Generalize(points, keep, static_cast<double>(state.range(0)));
     benchmark::ClobberMemory();
     benchmark::DoNotOptimize(keep.size());
   }
   Finish(state, CountKept(keep));
 }
-BENCHMARK(BM_GeneralizerVisvalingamWhyatt)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GeneralizerVisvalingamWhyatt)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -136,7 +136,7 @@ bool HasAvx2() {
 #endif
 
 // Below this many interior points the scalar loop is as fast.
-constexpr std::uint32_t kVectorMinimum = 16;
+constexpr std::uint32_t kVectorMinimum = 8;
 
 // The farthest interior point of (a, b), b - a >= 2; the search starts with
 // distance 0 at a + 1.
