@@ -14,8 +14,9 @@
 // a missing result outside the lock and then store it; two threads may both
 // compute the same entry, and the later store wins.
 //
-// The entries are allocated from the memory resource current when the cache
-// is built (the resource must outlive the cache).
+// The entries live on the global heap, not on a MemoryResource: a cache is
+// registered for the life of the process and outlives any resource an
+// engine installs.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +27,6 @@
 #include <utility>
 
 #include "ostrel/core/export.hpp"
-#include "ostrel/core/resource_allocator.hpp"
 
 namespace ostrel {
 namespace detail {
@@ -38,8 +38,7 @@ template <class T>
 class Cache {
  public:
   using Key = unsigned long long;
-  using Map = std::unordered_map<Key, T, std::hash<Key>, std::equal_to<Key>,
-                                 ResourceAllocator<std::pair<Key const, T>>>;
+  using Map = std::unordered_map<Key, T>;
 
   explicit Cache(unsigned int maximum_size) : maximum_size_(maximum_size), engine_(5489u) {
     if (maximum_size == 0) detail::ThrowZeroCacheSize();
