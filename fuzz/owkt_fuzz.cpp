@@ -144,9 +144,23 @@ std::string Outcome(F const& read, OWKT::Diagnosis::Outcome& outcome) {
   }
 }
 
+// The type and radians flag that the overload chosen by the mode passes on
+// to From(text, type, radians).
+void Arguments(std::uint8_t mode, CoordinateType& type, bool& radians) {
+  type = static_cast<CoordinateType>((mode >> 2) & 3);
+  radians = (mode & 0x10) != 0;
+  switch (mode & 3) {
+    case 0: type = CoordinateType::Unknown, radians = false; break;
+    case 1: radians = false; break;
+    case 2: type = radians ? CoordinateType::Geography : CoordinateType::Unknown; break;
+    default: break;
+  }
+}
+
 void CheckDiagnosis(std::uint8_t mode, std::string const& text, OWKT::Diagnosis& d) {
-  auto const type = static_cast<CoordinateType>((mode >> 2) & 3);
-  bool const radians = (mode & 0x10) != 0;
+  CoordinateType type;
+  bool radians;
+  Arguments(mode, type, radians);
   OWKT::Diagnosis::Outcome plain_outcome, diagnosed_outcome;
   std::string const plain = Outcome([&] { return OWKT::From(text, type, radians); }, plain_outcome);
   std::string const diagnosed =
