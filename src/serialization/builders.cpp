@@ -46,37 +46,39 @@ void LineBuilder<C>::Reserve(unsigned long long count) {
 }
 
 template <class C>
-void LineBuilder<C>::Add(double x, double y, bool ring) requires(!kPlanar) {
-  double const lon = Radians(Degrees(WrapLongitude(x))).Get();
-  double const lat = Radians(Degrees(ClampLatitude(y))).Get();
-  GeographyCoordinate const point{Latitude(Radians(lat)), Longitude(lon)};
-  if (first_) {
-    first_input_ = {x, y};
-  } else {
-    double const edge = ring ? EdgeValue(previous_input_, x, y) : 0.0;
-    if (densify_) {
-      bool const same_side = LongitudeZone(previous_input_.first) == LongitudeZone(x);
-      // The previous input point is the last coordinate: midpoints of its
-      // own edge came before it.
-      GeographyCoordinate const previous = coordinates_.back();
-      // One pointer captured, so the emitter fits in std::function's own
-      // storage and densifying allocates only coordinates.
-      struct Target {
-        LineBuilder* builder;
-        bool ring;
-        double edge;
-      } const target{this, ring, edge};
-      Densify(previous, point, Radians(kDensifyTolerance), same_side,
-              [t = &target](std::pair<Latitude, Longitude> const& m) {
-                t->builder->coordinates_.push_back(GeographyCoordinate(m.first, m.second));
-                if (t->ring) t->builder->edge_values_.push_back(t->edge);
-              });
+void LineBuilder<C>::Add(double x, double y, bool ring) {
+  if constexpr (!kPlanar) {
+    double const lon = Radians(Degrees(WrapLongitude(x))).Get();
+    double const lat = Radians(Degrees(ClampLatitude(y))).Get();
+    GeographyCoordinate const point{Latitude(Radians(lat)), Longitude(lon)};
+    if (first_) {
+      first_input_ = {x, y};
+    } else {
+      double const edge = ring ? EdgeValue(previous_input_, x, y) : 0.0;
+      if (densify_) {
+        bool const same_side = LongitudeZone(previous_input_.first) == LongitudeZone(x);
+        // The previous input point is the last coordinate: midpoints of its
+        // own edge came before it.
+        GeographyCoordinate const previous = coordinates_.back();
+        // One pointer captured, so the emitter fits in std::function's own
+        // storage and densifying allocates only coordinates.
+        struct Target {
+          LineBuilder* builder;
+          bool ring;
+          double edge;
+        } const target{this, ring, edge};
+        Densify(previous, point, Radians(kDensifyTolerance), same_side,
+                [t = &target](std::pair<Latitude, Longitude> const& m) {
+                  t->builder->coordinates_.push_back(GeographyCoordinate(m.first, m.second));
+                  if (t->ring) t->builder->edge_values_.push_back(t->edge);
+                });
+      }
+      if (ring) edge_values_.push_back(edge);
     }
-    if (ring) edge_values_.push_back(edge);
+    coordinates_.push_back(point);
+    previous_input_ = {x, y};
+    first_ = false;
   }
-  coordinates_.push_back(point);
-  previous_input_ = {x, y};
-  first_ = false;
 }
 
 template <class C>
@@ -87,18 +89,16 @@ void LineBuilder<C>::Reset() {
 }
 
 template <class C>
-typename LineBuilder<C>::PackedLine LineBuilder<C>::Pack() const {
-  PackedLine out;
-  out.reserve(coordinates_.size());
+typename LineBuilder<C>::PackedLine LineBuilder<C>::Pack() {
   if constexpr (kPlanar) {
-    GeometryCoordinate::Bias const bias = tracker_->GetBias();
-    for (GeometryCoordinate const& c : coordinates_) out.emplace_back(c.GetX(), c.GetY(), bias);
+    return std::move(coordinates_);
   } else {
-    for (GeographyCoordinate const& c : coordinates_) {
+    PackedLine out;
+    out.reserve(coordinates_.size());
+    for (GeographyCoordinate const& c : coordinates_)
       out.emplace_back(c.GetLatitude(), c.GetLongitude());
-    }
+    return out;
   }
-  return out;
 }
 
 template <class C>
@@ -127,8 +127,14 @@ void RingBuilder<C>::Reserve(unsigned long long count) {
 template <class C>
 bool RingBuilder<C>::CloseCoordinates() {
   auto& coordinates = this->coordinates_;
-  if (coordinates.size() <= 2 || coordinates.front() == coordinates.back()) return false;
-  C const first = coordinates.front();
+  if (coordinates.size() <= 2) return false;
+  if constexpr (kPlanar) {
+    if (this->first_coordinate_ == this->last_coordinate_) return false;
+    this->last_coordinate_ = this->first_coordinate_;
+  } else {
+    if (coordinates.front() == coordinates.back()) return false;
+  }
+  auto const first = coordinates.front();
   coordinates.push_back(first);
   return true;
 }
@@ -149,31 +155,24 @@ void RingBuilder<C>::CheckRingSize() const {
 }
 
 template <class C>
-typename RingBuilder<C>::PackedLine RingBuilder<C>::FinishPlanarRing() requires kPlanar {
+typename RingBuilder<C>::PackedLine RingBuilder<C>::Finish(bool is_hole) {
   Close();
   CheckRingSize();
-  PackedLine out = this->Pack();
-  this->Reset();
-  return out;
-}
-
-template <class C>
-typename RingBuilder<C>::PackedLine RingBuilder<C>::FinishGeographicRing(bool is_hole) requires(
-    !kPlanar) {
-  auto& ring = this->coordinates_;
-  auto const& edges = this->edge_values_;
-  Close();
-  CheckRingSize();
-  CleanRingAndRemoveIntroducedSelfIntersections(
-      ring, [&edges](unsigned k) { return Radians(k < edges.size() ? edges[k] : 0.0); });
-  CloseCoordinates();
-  CheckRingSize();
-  if (this->orient_) {
-    WindingOrder const order = DetectWindingOrder(
-        [&ring](unsigned i) { return std::pair<double, double>(Lon(ring[i]), Lat(ring[i])); },
-        static_cast<unsigned>(ring.size()));
-    WindingOrder const wanted = is_hole ? WindingOrder::InteriorRight : WindingOrder::InteriorLeft;
-    if (order != wanted) std::reverse(ring.begin(), ring.end());
+  if constexpr (!kPlanar) {
+    auto& ring = this->coordinates_;
+    auto const& edges = this->edge_values_;
+    CleanRingAndRemoveIntroducedSelfIntersections(
+        ring, [&edges](unsigned k) { return Radians(k < edges.size() ? edges[k] : 0.0); });
+    CloseCoordinates();
+    CheckRingSize();
+    if (this->orient_) {
+      WindingOrder const order = DetectWindingOrder(
+          [&ring](unsigned i) { return std::pair<double, double>(Lon(ring[i]), Lat(ring[i])); },
+          static_cast<unsigned>(ring.size()));
+      WindingOrder const wanted =
+          is_hole ? WindingOrder::InteriorRight : WindingOrder::InteriorLeft;
+      if (order != wanted) std::reverse(ring.begin(), ring.end());
+    }
   }
   PackedLine out = this->Pack();
   this->Reset();

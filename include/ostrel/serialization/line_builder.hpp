@@ -4,11 +4,11 @@
 //
 // Planar readers add ready coordinates (AddPlanar), built with the bias of
 // the thread's BiasTracker, which is also the bias the builder packs them
-// with. Geographic readers add raw (x, y) = (longitude, latitude) in degrees
-// (AddGeographic): the longitude is wrapped, the latitude clamped (see
-// geographic_input.hpp), the point snapped to the grid, and with `densify`
-// set every new edge is first subdivided (Densify; the raw x of both ends
-// decide whether it may cross the antimeridian).
+// with, as they come (the first and the last are kept to close rings). Geographic readers add raw
+// (x, y) = (longitude, latitude) in degrees (AddGeographic): the longitude is wrapped, the latitude
+// clamped (see geographic_input.hpp), the point snapped to the grid, and with `densify` set every
+// new edge is first subdivided (Densify; the raw x of both ends decide whether it may cross the
+// antimeridian).
 //
 // A builder is made for an expected number of points, which it reserves: a
 // count above 268435455 throws std::length_error "vector<T> too long"
@@ -51,17 +51,31 @@ class OSTREL_EXPORT LineBuilder {
   // Checks and reserves the count of the next line.
   void Reserve(unsigned long long count);
 
-  void AddPlanar(GeometryCoordinate const& coordinate) requires kPlanar {
-    coordinates_.push_back(coordinate);
+  // Packs the coordinate at once with the tracker's bias: a planar line
+  // needs no second pass, and FinishLine hands over this very vector.
+  template <class D = C>
+  requires std::is_same_v<D, GeometryCoordinate>
+  void AddPlanar(GeometryCoordinate const& coordinate) {
+    if (first_) first_coordinate_ = coordinate;
+    last_coordinate_ = coordinate;
+    coordinates_.emplace_back(coordinate.GetX(), coordinate.GetY(), tracker_->GetBias());
     first_ = false;
   }
 
-  void AddGeographic(double x, double y) requires(!kPlanar) { Add(x, y, false); }
+  template <class D = C>
+  requires std::is_same_v<D, GeographyCoordinate>
+  void AddGeographic(double x, double y) { Add(x, y, false); }
 
   PackedLine FinishLine();
 
-  // The coordinates accepted so far (midpoints of densified edges included).
-  ResourceVector<C> const& GetCoordinates() const { return coordinates_; }
+  // The coordinates accepted so far (midpoints of densified edges included);
+  // planar ones already packed.
+  template <class D = C>
+  requires std::is_same_v<D, GeographyCoordinate> ResourceVector<GeographyCoordinate>
+  const& GetCoordinates() const { return coordinates_; }
+  template <class D = C>
+  requires std::is_same_v<D, GeometryCoordinate> ResourceVector<Packed>
+  const& GetPacked() const { return coordinates_; }
   std::size_t Size() const { return coordinates_.size(); }
   bool Empty() const { return coordinates_.empty(); }
   bool GetDensify() const { return densify_; }
@@ -69,12 +83,15 @@ class OSTREL_EXPORT LineBuilder {
 
  protected:
   // AddGeographic for a line (edge values not kept) or a ring (kept).
-  void Add(double x, double y, bool ring) requires(!kPlanar);
+  // (Nothing for planar builders.)
+  void Add(double x, double y, bool ring);
   void Reset();
-  PackedLine Pack() const;
+  PackedLine Pack();
 
-  ResourceVector<C> coordinates_;
-  ResourceVector<double> edge_values_;  // rings only: one per edge
+  ResourceVector<std::conditional_t<kPlanar, Packed, GeographyCoordinate>> coordinates_;
+  ResourceVector<double> edge_values_;   // geographic rings only: one per edge
+  GeometryCoordinate first_coordinate_;  // planar: compared when closing
+  GeometryCoordinate last_coordinate_;
   bool first_ = true;
   bool densify_;
   bool orient_;

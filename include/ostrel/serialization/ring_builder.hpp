@@ -37,12 +37,20 @@ class OSTREL_EXPORT RingBuilder : public LineBuilder<C> {
 
   void Reserve(unsigned long long count);
 
-  void AddGeographic(double x, double y) requires(!kPlanar) { this->Add(x, y, true); }
+  template <class D = C>
+  requires std::is_same_v<D, GeographyCoordinate>
+  void AddGeographic(double x, double y) { this->Add(x, y, true); }
 
   void Close();
 
-  PackedLine FinishPlanarRing() requires kPlanar;
-  PackedLine FinishGeographicRing(bool is_hole) requires(!kPlanar);
+  template <class D = C>
+  requires std::is_same_v<D, GeometryCoordinate> PackedLine FinishPlanarRing() {
+    return Finish(false);
+  }
+  template <class D = C>
+  requires std::is_same_v<D, GeographyCoordinate> PackedLine FinishGeographicRing(bool is_hole) {
+    return Finish(is_hole);
+  }
 
   ResourceVector<double> const& GetEdgeValues() const { return this->edge_values_; }
 
@@ -50,6 +58,8 @@ class OSTREL_EXPORT RingBuilder : public LineBuilder<C> {
   // Appends the first coordinate when the ring is open; true if it did.
   bool CloseCoordinates();
   void CheckRingSize() const;
+  // FinishPlanarRing, or FinishGeographicRing(is_hole).
+  PackedLine Finish(bool is_hole);
 };
 
 extern template class OSTREL_EXPORT RingBuilder<GeometryCoordinate>;
