@@ -9,6 +9,7 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <tuple>
 
 #include <boost/geometry.hpp>
 #include <boost/geometry/geometries/box.hpp>
@@ -358,67 +359,78 @@ class Join {
   // does not depend on the executor's schedule.
   void Build() {
     ThreadBuffers<Entry> entries(resource_);
-    executor_(indexed_.Count(), [this, &entries](unsigned int k) {
-      unsigned int const i = indexed_.Item(k);
-      Spatial const* value = indexed_.input->Get(i);
-      if (value == nullptr) return;
-      Role const role = RoleOf(*value);
-      roles_[i] = role;
-      detail::PinnedItem const* pinned = nullptr;
-      if (role == kPlanarPolygons || role == kSphericalPolygons) {
-        pinned = &PinnedOf(a_indexed_).Pin(i, *value, role == kSphericalPolygons, true);
-      }
-      if (role != kNone && HasSeveralParts(*value)) {
-        indexed_has_several_parts_.store(true, std::memory_order_relaxed);
-      }
-      ResourceVector<Entry>* local = role != kNone ? &entries.Local() : nullptr;
-      ForEachBox(*value, pinned, role != kNone,
-                 [&](Box const& box) { local->emplace_back(box, i); });
-    });
+    entries_ = &entries;
+    executor_(indexed_.Count(), [this](unsigned int k) { BuildTask(k); });
     ResourceVector<Entry> all{ResourceAllocator<Entry>(resource_)};
     all.reserve(entries.TotalSize());
     for (std::size_t t = 0; t < entries.Count(); ++t) {
       all.insert(all.end(), entries.At(t).begin(), entries.At(t).end());
     }
-    std::stable_sort(all.begin(), all.end(),
-                     [](Entry const& x, Entry const& y) { return x.second < y.second; });
+    // A total order (item, then corners), so the tree does not depend on
+    // which thread found what; std::sort needs no buffer of its own.
+    std::sort(all.begin(), all.end(), [](Entry const& x, Entry const& y) {
+      auto key = [](Entry const& e) {
+        return std::tuple(e.second, e.first.min_corner().get<0>(), e.first.min_corner().get<1>(),
+                          e.first.max_corner().get<0>(), e.first.max_corner().get<1>());
+      };
+      return key(x) < key(y);
+    });
     for (Entry const& entry : all) tree_.insert(entry);
+    entries_ = nullptr;
+  }
+
+  void BuildTask(unsigned int k) {
+    unsigned int const i = indexed_.Item(k);
+    Spatial const* value = indexed_.input->Get(i);
+    if (value == nullptr) return;
+    Role const role = RoleOf(*value);
+    roles_[i] = role;
+    detail::PinnedItem const* pinned = nullptr;
+    if (role == kPlanarPolygons || role == kSphericalPolygons) {
+      pinned = &PinnedOf(a_indexed_).Pin(i, *value, role == kSphericalPolygons, true);
+    }
+    if (role != kNone && HasSeveralParts(*value)) {
+      indexed_has_several_parts_.store(true, std::memory_order_relaxed);
+    }
+    ResourceVector<Entry>* local = role != kNone ? &entries_->Local() : nullptr;
+    ForEachBox(*value, pinned, role != kNone, [&](Box const& box) { local->emplace_back(box, i); });
   }
 
   // Candidate pairs per query item; repeats (only possible when an item has
   // several boxes) are removed among the item's own candidates, the only
   // place a pair can repeat.
   void Query() {
-    ThreadBuffers<unsigned long long>& candidates = candidates_;
-    bool const indexed_several = indexed_has_several_parts_.load(std::memory_order_relaxed);
-    executor_(query_.Count(), [this, &candidates, indexed_several](unsigned int k) {
-      unsigned int const j = query_.Item(k);
-      Spatial const* value = query_.input->Get(j);
-      if (value == nullptr) return;
-      Role const role = RoleOf(*value);
-      detail::PinnedItem const* pinned = nullptr;
-      if (role == kPlanarPolygons || role == kSphericalPolygons) {
-        pinned = &PinnedOf(!a_indexed_).Pin(j, *value, role == kSphericalPolygons, false);
-      }
-      ResourceVector<unsigned long long>* local = role != kNone ? &candidates.Local() : nullptr;
-      std::size_t const start = local != nullptr ? local->size() : 0;
-      auto const hit = [&](Entry const& entry) {
-        unsigned int const i = entry.second;
-        if (!CanMatch(roles_[i], role)) return;
-        unsigned long long const key = a_indexed_ ? Key(i, j) : Key(j, i);
-        if (prior_ != nullptr && !std::binary_search(prior_->begin(), prior_->end(), key)) return;
-        local->push_back(key);
-      };
-      ForEachBox(*value, pinned, role != kNone, [&](Box const& box) {
-        tree_.query(bgi::intersects(box), boost::make_function_output_iterator(hit));
-      });
-      if (local != nullptr && local->size() - start > 1 &&
-          (indexed_several || HasSeveralParts(*value))) {
-        auto const begin = local->begin() + static_cast<std::ptrdiff_t>(start);
-        std::sort(begin, local->end());
-        local->erase(std::unique(begin, local->end()), local->end());
-      }
+    indexed_several_ = indexed_has_several_parts_.load(std::memory_order_relaxed);
+    executor_(query_.Count(), [this](unsigned int k) { QueryTask(k); });
+  }
+
+  void QueryTask(unsigned int k) {
+    unsigned int const j = query_.Item(k);
+    Spatial const* value = query_.input->Get(j);
+    if (value == nullptr) return;
+    Role const role = RoleOf(*value);
+    detail::PinnedItem const* pinned = nullptr;
+    if (role == kPlanarPolygons || role == kSphericalPolygons) {
+      pinned = &PinnedOf(!a_indexed_).Pin(j, *value, role == kSphericalPolygons, false);
+    }
+    ResourceVector<unsigned long long>* local = role != kNone ? &candidates_.Local() : nullptr;
+    std::size_t const start = local != nullptr ? local->size() : 0;
+    auto const hit = [&](Entry const& entry) {
+      unsigned int const i = entry.second;
+      if (!CanMatch(roles_[i], role)) return;
+      unsigned long long const key = a_indexed_ ? Key(i, j) : Key(j, i);
+      if (prior_ != nullptr && !std::binary_search(prior_->begin(), prior_->end(), key)) return;
+      local->push_back(key);
+    };
+    ForEachBox(*value, pinned, role != kNone, [&](Box const& box) {
+      tree_.query(bgi::intersects(box), boost::make_function_output_iterator(hit));
     });
+    if (local != nullptr && local->size() - start > 1 &&
+        (indexed_several_ || HasSeveralParts(*value))) {
+      auto const begin = local->begin() + static_cast<std::ptrdiff_t>(start);
+      std::sort(begin, local->end());
+      local->erase(std::unique(begin, local->end()), local->end());
+    }
   }
 
   // Calculate on one candidate, through the pinned polygonal item when the
@@ -448,25 +460,29 @@ class Join {
       total += candidates_.At(t).size();
       ends.push_back(total);
     }
-    std::size_t done = 0;
+    ends_ = &ends;
+    out_ = &out;
+    done_ = 0;
     do {
       unsigned int const n = static_cast<unsigned int>(
-          std::min<std::size_t>(total - done, std::numeric_limits<unsigned int>::max()));
-      executor_(n, [this, &ends, &out, done](unsigned int k) {
-        std::size_t const c = done + k;
-        std::size_t t = 0;
-        while (ends[t] <= c) ++t;
-        std::size_t const offset = t == 0 ? c : c - ends[t - 1];
-        unsigned long long const key = candidates_.At(t)[offset];
-        unsigned int const ia = static_cast<unsigned int>(key >> 32);
-        unsigned int const ib = static_cast<unsigned int>(key);
-        Spatial const* va = a_.input->Get(ia);
-        Spatial const* vb = b_.input->Get(ib);
-        if (va == nullptr || vb == nullptr) return;
-        if (Intersect(*va, ia, *vb, ib)) out.Add({ia, ib});
-      });
-      done += n;
-    } while (done < total);
+          std::min<std::size_t>(total - done_, std::numeric_limits<unsigned int>::max()));
+      executor_(n, [this](unsigned int k) { VerifyTask(k); });
+      done_ += n;
+    } while (done_ < total);
+  }
+
+  void VerifyTask(unsigned int k) {
+    std::size_t const c = done_ + k;
+    std::size_t t = 0;
+    while ((*ends_)[t] <= c) ++t;
+    std::size_t const offset = t == 0 ? c : c - (*ends_)[t - 1];
+    unsigned long long const key = candidates_.At(t)[offset];
+    unsigned int const ia = static_cast<unsigned int>(key >> 32);
+    unsigned int const ib = static_cast<unsigned int>(key);
+    Spatial const* va = a_.input->Get(ia);
+    Spatial const* vb = b_.input->Get(ib);
+    if (va == nullptr || vb == nullptr) return;
+    if (Intersect(*va, ia, *vb, ib)) out_->Add({ia, ib});
   }
 
   IndexedIntersects::Executor const& executor_;
@@ -480,6 +496,13 @@ class Join {
   std::atomic<bool> indexed_has_several_parts_{false};
   Tree tree_;
   ThreadBuffers<unsigned long long> candidates_;
+  // The state of the running phase, so that each task captures only this
+  // object (and the executor's std::function stores it without allocating).
+  ThreadBuffers<Entry>* entries_ = nullptr;
+  bool indexed_several_ = false;
+  ResourceVector<std::size_t> const* ends_ = nullptr;
+  IndexedIntersects::Matches* out_ = nullptr;
+  std::size_t done_ = 0;
 };
 
 }  // namespace

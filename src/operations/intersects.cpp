@@ -1,5 +1,6 @@
 #include "ostrel/operations/intersects.hpp"
 
+#include <memory>
 #include <utility>
 
 #include "operations/intersects_rings.hpp"
@@ -9,6 +10,7 @@
 #include "ostrel/kernel/spherical_trapezoid_bounds.hpp"
 #include "ostrel/spatial/geography.hpp"
 #include "ostrel/spatial/geometry.hpp"
+#include "ostrel/spatial/service_registry.hpp"
 
 namespace ostrel {
 namespace {
@@ -18,41 +20,83 @@ namespace rings = detail::rings;
 bool IsPolygonal(ShapeType t) { return t == ShapeType::Polygon || t == ShapeType::MultiPolygon; }
 bool IsPointLike(ShapeType t) { return t == ShapeType::Point || t == ShapeType::MultiPoint; }
 
-bool PolyContainsPoint(Shape<GeometryCoordinate> const& shape, unsigned int poly,
-                       GeometryCoordinate const& p) {
-  if (!RectangularBounds::CachedBoundsOfPoly(shape, poly).Contains(p)) return false;
-  auto const ring_views = shape.GetPolys()[poly];
-  if (!rings::PlanarRingContains(ring_views[0], p)) return false;
-  for (unsigned int r = 1; r < ring_views.size(); ++r) {
-    if (rings::PlanarRingContains(ring_views[r], p)) return false;
+// The caches a call reads, each found in the service registry once per call
+// (when first needed) rather than once per polygon and ring. A lookup that
+// misses computes the entry with the kernel and stores it, as the kernel's
+// own cached accessors do.
+template <class Cache>
+class CacheOfCall {
+ public:
+  template <class Compute>
+  auto Get(unsigned long long key, Compute const& compute) {
+    if (!cache_) cache_ = ServiceRegistry::Instance().Get<Cache>();
+    decltype(compute()) value;
+    if (cache_->Lookup(key, value)) return value;
+    value = compute();
+    cache_->Store(key, value);
+    return value;
   }
-  return true;
-}
 
-bool PolyContainsPoint(Shape<GeographyCoordinate> const& shape, unsigned int poly,
-                       GeographyCoordinate const& p) {
-  if (!SphericalTrapezoidBounds::CachedBoundsOfPoly(shape, poly).Contains(p)) return false;
-  double const x = rings::NormalizedLongitude(rings::LongitudeOf(p));
-  Vector3D const position = WGS84::EarthCentredPosition(p);
-  auto const ring_views = shape.GetPolys()[poly];
-  for (unsigned int r = 0; r < ring_views.size(); ++r) {
-    auto const [north, south] = GetCachedNorthAndSouthPoleContainment(shape, poly, r);
-    int const count =
-        (north ? 1 : 0) + (south ? 1 : 0) + rings::SphericalCrossings(ring_views[r], x, position);
-    if (count == 0) return false;
+ private:
+  std::shared_ptr<Cache> cache_;
+};
+
+class PlanarTest {
+ public:
+  bool PolyContainsPoint(Shape<GeometryCoordinate> const& shape, unsigned int poly,
+                         GeometryCoordinate const& p) {
+    RectangularBounds const bounds = bounds_.Get(
+        shape.HashForPoly(poly), [&] { return RectangularBounds::BoundsOfPoly(shape, poly); });
+    if (!bounds.Contains(p)) return false;
+    auto const ring_views = shape.GetPolys()[poly];
+    if (!rings::PlanarRingContains(ring_views[0], p)) return false;
+    for (unsigned int r = 1; r < ring_views.size(); ++r) {
+      if (rings::PlanarRingContains(ring_views[r], p)) return false;
+    }
+    return true;
   }
-  return true;
-}
+
+ private:
+  CacheOfCall<RectangularBoundsCache> bounds_;
+};
+
+class SphericalTest {
+ public:
+  bool PolyContainsPoint(Shape<GeographyCoordinate> const& shape, unsigned int poly,
+                         GeographyCoordinate const& p) {
+    SphericalTrapezoidBounds const bounds = bounds_.Get(shape.HashForPoly(poly), [&] {
+      return SphericalTrapezoidBounds::BoundsOfPoly(shape, poly);
+    });
+    if (!bounds.Contains(p)) return false;
+    double const x = rings::NormalizedLongitude(rings::LongitudeOf(p));
+    Vector3D const position = WGS84::EarthCentredPosition(p);
+    auto const ring_views = shape.GetPolys()[poly];
+    for (unsigned int r = 0; r < ring_views.size(); ++r) {
+      auto const [north, south] = poles_.Get(shape.HashForRingOfPoly(poly, r), [&] {
+        return GetNorthAndSouthPoleContainment(shape, poly, r);
+      });
+      int const count =
+          (north ? 1 : 0) + (south ? 1 : 0) + rings::SphericalCrossings(ring_views[r], x, position);
+      if (count == 0) return false;
+    }
+    return true;
+  }
+
+ private:
+  CacheOfCall<SphericalTrapezoidBoundsCache> bounds_;
+  CacheOfCall<PoleContainmentCache> poles_;
+};
 
 // Polygon i of `polys` in order, against point j of `points` in order.
-template <class C>
+template <class Test, class C>
 bool AnyPolyContainsAnyPoint(Shape<C> const& polys, Shape<C> const& points) {
   auto const poly_count = polys.GetPolys().size();
   auto const point_range = points.GetPoints();
   if (poly_count == 0 || point_range.empty()) return false;
+  Test test;
   for (unsigned int i = 0; i < poly_count; ++i) {
     for (C const& p : point_range) {
-      if (PolyContainsPoint(polys, i, p)) return true;
+      if (test.PolyContainsPoint(polys, i, p)) return true;
     }
   }
   return false;
@@ -71,11 +115,11 @@ bool Intersects::Calculate(Spatial const& a, Spatial const& b) {
     return false;
   }
   if (geography) {
-    return AnyPolyContainsAnyPoint<GeographyCoordinate>(polygonal->AsGeography(),
-                                                        pointlike->AsGeography());
+    return AnyPolyContainsAnyPoint<SphericalTest, GeographyCoordinate>(polygonal->AsGeography(),
+                                                                       pointlike->AsGeography());
   }
-  return AnyPolyContainsAnyPoint<GeometryCoordinate>(polygonal->AsGeometry(),
-                                                     pointlike->AsGeometry());
+  return AnyPolyContainsAnyPoint<PlanarTest, GeometryCoordinate>(polygonal->AsGeometry(),
+                                                                 pointlike->AsGeometry());
 }
 
 }  // namespace ostrel
