@@ -1,7 +1,10 @@
 #include "ostrel/kernel/ring_cleaning.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <functional>
+#include <vector>
 
 #include "ostrel/core/constants.hpp"
 #include "ostrel/core/longitude.hpp"
@@ -121,36 +124,122 @@ class Cleaner {
     return ab.LengthSquared() >= t * t;
   }
 
-  bool RemoveSpikes() {
-    double const e = GeographyCoordinate::GetMaxTruncationError().Get();
-    bool changed_any = false;
-    for (;;) {
-      bool changed = false;
-      if (Size() >= 2) {
-        std::size_t kept = 1;
-        for (std::size_t i = 1; i < Size(); ++i) {
-          if (ring_[i] != ring_[kept - 1]) ring_[kept++] = ring_[i];
-        }
-        if (kept != Size()) {
-          ring_.resize(kept);
-          changed = true;
-        }
-      }
-      std::size_t const n = Size();
-      if (n >= 3) {
-        for (std::size_t i = 1; i < n; ++i) {
-          GeographyCoordinate const& prev = ring_[i - 1];
-          GeographyCoordinate const& cur = ring_[i];
-          GeographyCoordinate const& next = ring_[i == n - 1 ? 1 : i + 1];
-          if (TurnsBack(prev, cur, next, e) || TurnsBack(next, cur, prev, e)) {
-            ring_[i] = ring_[i - 1];
-            changed = true;
-          }
-        }
-      }
-      if (!changed) return changed_any;
-      changed_any = true;
+  // Pass 2 gives the ring that repeating "drop consecutive duplicates, then
+  // sweep vertices 1 .. n-1 replacing each one where the path turns back by
+  // its (current) predecessor" until nothing changes would give; a spike of
+  // k vertices needs k such rounds. Rounds after the first only revisit
+  // what the previous one touched: a vertex is checked again only when its
+  // predecessor or successor changed (by a removal, or by a replacement
+  // earlier in the same sweep; the last vertex, whose successor is vertex 1,
+  // also when vertex 1 changed), since the check of the same three values
+  // gives the same answer; and only replaced vertices (and the successors
+  // of dropped ones) can become duplicates. The ring is kept as a linked
+  // list of its positions and each round visits its work in position order
+  // (new work always lies ahead), so the result is the same and the time
+  // O(n + k log n) instead of O(n k).
+  class Queue {
+   public:
+    explicit Queue(std::size_t n) : queued_(n, 0) {}
+    void Push(std::size_t x) {
+      if (queued_[x]) return;
+      queued_[x] = 1;
+      heap_.push_back(x);
+      std::push_heap(heap_.begin(), heap_.end(), std::greater<>());
     }
+    bool Empty() const { return heap_.empty(); }
+    std::size_t Pop() {
+      std::pop_heap(heap_.begin(), heap_.end(), std::greater<>());
+      std::size_t const x = heap_.back();
+      heap_.pop_back();
+      queued_[x] = 0;
+      return x;
+    }
+    void Clear() {
+      while (!Empty()) Pop();
+    }
+
+   private:
+    ResourceVector<std::size_t> heap_;
+    ResourceVector<char> queued_;
+  };
+
+  bool RemoveSpikes() {
+    std::size_t const count = Size();
+    if (count < 2) return false;
+    constexpr std::size_t kNone = ~std::size_t{0};
+    double const e = GeographyCoordinate::GetMaxTruncationError().Get();
+    ResourceVector<std::size_t> before(count), after(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      before[i] = i == 0 ? kNone : i - 1;
+      after[i] = i + 1 == count ? kNone : i + 1;
+    }
+    ResourceVector<char> alive(count, 1);
+    std::size_t size = count, last = count - 1;
+    Queue work(count), candidates(count);
+
+    // Position 0 is never dropped nor replaced.
+    auto unlink = [&](std::size_t x) {
+      std::size_t const p = before[x], n = after[x];
+      after[p] = n;
+      if (n != kNone) {
+        before[n] = p;
+        work.Push(n);
+        candidates.Push(n);
+      } else {
+        last = p;
+      }
+      alive[x] = 0;
+      --size;
+      if (p != 0) work.Push(p);
+      if (p == 0 && last != 0) work.Push(last);  // vertex 1 changed: the last one's successor
+    };
+    // Drops candidates equal to their predecessor, in position order.
+    auto dedupe = [&] {
+      bool changed = false;
+      while (!candidates.Empty()) {
+        std::size_t const x = candidates.Pop();
+        if (x == 0 || !alive[x] || ring_[x] != ring_[before[x]]) continue;
+        unlink(x);
+        changed = true;
+      }
+      return changed;
+    };
+    auto check = [&](std::size_t x) {
+      GeographyCoordinate const& prev = ring_[before[x]];
+      GeographyCoordinate const& cur = ring_[x];
+      GeographyCoordinate const& next = ring_[x == last ? after[0] : after[x]];
+      if (!TurnsBack(prev, cur, next, e) && !TurnsBack(next, cur, prev, e)) return false;
+      ring_[x] = ring_[before[x]];
+      candidates.Push(x);
+      return true;
+    };
+
+    // The first round sees everything.
+    for (std::size_t x = 1; x < count; ++x) candidates.Push(x);
+    bool changed = dedupe();
+    work.Clear();
+    if (size >= 3) {
+      for (std::size_t x = after[0]; x != kNone; x = after[x]) changed = check(x) || changed;
+    }
+    bool const any = changed;
+    while (changed) {
+      changed = dedupe();
+      if (size < 3) {
+        work.Clear();
+        continue;
+      }
+      while (!work.Empty()) {
+        std::size_t const x = work.Pop();
+        if (x == 0 || !alive[x] || !check(x)) continue;
+        changed = true;
+        if (after[x] != kNone) work.Push(after[x]);
+        if (before[x] == 0 && last != x) work.Push(last);
+      }
+    }
+    std::size_t kept = 0;
+    for (std::size_t x = 0; x != kNone; x = after[x]) ring_[kept++] = ring_[x];
+    ring_.resize(kept);
+    return any;
   }
 
   bool RepairCollapsed() {

@@ -44,13 +44,20 @@ inline double Power10(int p) {
 }
 
 // RoundToPowerOf10 with the scale already known: the integer nearest to
-// x * scale, halves away from zero. Below 2^53 truncation is exact and
-// v - trunc(v) is exact, so this is round() without a library call.
+// x * scale, halves away from zero. Below 2^52, adding and subtracting 2^52
+// rounds to the nearest integer, halves to even, exactly; a half that went
+// down to even is then moved up. From 2^52 on every double is an integer.
+// This keeps the chain from one position to the next (the delta coder's
+// critical path) free of integer conversions.
 inline double Quantise(double x, double scale) {
+  constexpr double kTwo52 = 4503599627370496.0;
   double const v = std::fabs(x * scale);
   if (!(v <= kMaxQuantised)) ThrowTooLargeToRound();
-  auto const t = static_cast<std::int64_t>(v);
-  double const r = static_cast<double>(t + (v - static_cast<double>(t) >= 0.5 ? 1 : 0));
+  double r = v;
+  if (v < kTwo52) {
+    r = (v + kTwo52) - kTwo52;
+    if (v - r == 0.5) r += 1.0;
+  }
   return x >= 0 ? r : -r;
 }
 
@@ -100,14 +107,27 @@ inline std::size_t VarintSize(std::uint64_t v) {
   return static_cast<std::size_t>((std::bit_width(v | 1) + 6) / 7);
 }
 
-// Writes v at p (room for kMaxVarint bytes); returns the bytes written.
+// Writes v at p and returns the bytes written. p must have room for
+// kMaxVarint bytes: values below 2^56 (up to 8 bytes) are spread into their
+// 7-bit groups and stored as one 8-byte word, without a branch per byte.
 inline std::size_t PutVarint(std::uint8_t* p, std::uint64_t v) {
-  std::size_t n = 0;
-  while (v >= 0x80) {
-    p[n++] = static_cast<std::uint8_t>(v | 0x80);
-    v >>= 7;
+  if (v >= (std::uint64_t{1} << 56)) {
+    std::size_t n = 0;
+    while (v >= 0x80) {
+      p[n++] = static_cast<std::uint8_t>(v | 0x80);
+      v >>= 7;
+    }
+    p[n++] = static_cast<std::uint8_t>(v);
+    return n;
   }
-  p[n++] = static_cast<std::uint8_t>(v);
+  std::size_t const n = VarintSize(v);
+  std::uint64_t w = (v & 0x7F) | ((v << 1) & 0x7F00) | ((v << 2) & 0x7F0000) |
+                    ((v << 3) & 0x7F000000) | ((v << 4) & 0x7F00000000) |
+                    ((v << 5) & 0x7F0000000000) | ((v << 6) & 0x7F000000000000) |
+                    ((v << 7) & 0x7F00000000000000);
+  w |= 0x8080808080808080 & ((std::uint64_t{1} << (8 * (n - 1))) - 1);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  std::memcpy(p, &w, 8);
   return n;
 }
 

@@ -115,31 +115,49 @@ SpatialType StoredType(G const& g, Shape const& s) {
   return Fits(multi, s) ? multi : SpatialType::Mixed;
 }
 
-// Hands every coordinate of line `line` (n of them) to fn(Pair), from the
-// packed run when the format has one.
-template <class G, class Fn>
-void ForLine(G const& g, GeometryCoordinate::Bias const& bias, unsigned int line, unsigned int n,
-             Fn&& fn) {
+// The coordinates of the points, of one line or of one ring: from the
+// packed run when the format has one (one virtual call for the whole run,
+// and the run keeps a decoded owner alive), otherwise one virtual call per
+// coordinate.
+template <class G>
+class Source {
   using A = Access<G>;
-  auto const run = (g.*A::kPackedLine)(line);
-  if (run.data != nullptr) {
-    for (unsigned int i = 0; i < n; ++i) fn(Numbers(run.data[i], run.bias));
-  } else {
-    for (unsigned int i = 0; i < n; ++i) fn(Numbers((g.*A::kPackedInLine)(line, i), bias));
-  }
-}
+  using Packed = typename G::Coordinate::Packed;
 
-template <class G, class Fn>
-void ForRing(G const& g, GeometryCoordinate::Bias const& bias, unsigned int poly, unsigned int ring,
-             unsigned int n, Fn&& fn) {
-  using A = Access<G>;
-  auto const run = (g.*A::kPackedRing)(poly, ring);
-  if (run.data != nullptr) {
-    for (unsigned int i = 0; i < n; ++i) fn(Numbers(run.data[i], run.bias));
-  } else {
-    for (unsigned int i = 0; i < n; ++i) fn(Numbers((g.*A::kPackedInRing)(poly, ring, i), bias));
+ public:
+  static Source Points(G const& g, GeometryCoordinate::Bias const& bias) {
+    return Source(g, bias, kPoints, 0, 0, {});
   }
-}
+  static Source Line(G const& g, GeometryCoordinate::Bias const& bias, unsigned int line) {
+    return Source(g, bias, kLine, line, 0, (g.*A::kPackedLine)(line));
+  }
+  static Source Ring(G const& g, GeometryCoordinate::Bias const& bias, unsigned int poly,
+                     unsigned int ring) {
+    return Source(g, bias, kRing, poly, ring, (g.*A::kPackedRing)(poly, ring));
+  }
+
+  Pair operator[](unsigned int i) const {
+    if (run_.data != nullptr) return Numbers(run_.data[i], run_.bias);
+    switch (kind_) {
+      case kPoints: return Numbers((g_.*A::kPackedPoint)(i), bias_);
+      case kLine: return Numbers((g_.*A::kPackedInLine)(a_, i), bias_);
+      default: return Numbers((g_.*A::kPackedInRing)(a_, b_, i), bias_);
+    }
+  }
+
+ private:
+  enum Kind { kPoints, kLine, kRing };
+  Source(G const& g, GeometryCoordinate::Bias const& bias, Kind kind, unsigned int a,
+         unsigned int b, ostrel::detail::PackedRun<typename G::Coordinate> run)
+      : g_(g), bias_(bias), kind_(kind), a_(a), b_(b), run_(std::move(run)) {}
+
+  G const& g_;
+  GeometryCoordinate::Bias bias_;
+  Kind kind_;
+  unsigned int a_;
+  unsigned int b_;
+  ostrel::detail::PackedRun<typename G::Coordinate> run_;
+};
 
 // ---- Plain ------------------------------------------------------------------------
 
@@ -208,14 +226,26 @@ class PlainEncoder {
     return size;
   }
 
-  void Coordinates(Pair c) {
+  // n coordinates as doubles, written through a local cursor (the output
+  // was sized in advance).
+  void Run(unsigned int n, Source<G> const& source) {
+    std::uint8_t* const start = out_.Room(std::size_t{16} * n);
+    std::uint8_t* p = start;
+    for (unsigned int i = 0; i < n; ++i, p += 16) {
+      Pair const c = source[i];
+      codec::StoreF64(p, c.a);
+      codec::StoreF64(p + 8, c.b);
+    }
+    out_.Advance(static_cast<std::size_t>(p - start));
+  }
+
+  void Point(unsigned int i) {
+    Pair const c = Numbers((g_.*A::kPackedPoint)(i), bias_);
     std::uint8_t* p = out_.Room(16);
     codec::StoreF64(p, c.a);
     codec::StoreF64(p + 8, c.b);
     out_.Advance(16);
   }
-
-  void Point(unsigned int i) { Coordinates(Numbers((g_.*A::kPackedPoint)(i), bias_)); }
 
   // A record already in the plain encoding is copied.
   template <class Record>
@@ -236,7 +266,7 @@ class PlainEncoder {
     }
     unsigned int const n = (g_.*A::kSizeOfLine)(line);
     out_.U32(n);
-    ForLine(g_, bias_, line, n, [this](Pair c) { Coordinates(c); });
+    Run(n, Source<G>::Line(g_, bias_, line));
   }
 
   void Polygon(unsigned int poly) {
@@ -253,7 +283,7 @@ class PlainEncoder {
       }
       unsigned int const n = (g_.*A::kSizeOfRing)(poly, r);
       out_.U32(n);
-      ForRing(g_, bias_, poly, r, n, [this](Pair c) { Coordinates(c); });
+      Run(n, Source<G>::Ring(g_, bias_, poly, r));
     }
   }
 
@@ -299,11 +329,7 @@ class CompressedBodyEncoder {
       case SpatialType::Polygon: Polygon(0); break;
       case SpatialType::MultiPoint: {
         BoxSection(boxes.BoundingBoxForMultiPoint(w_.multi_point_counter_++));
-        StartList(s.points);
-        for (unsigned int i = 0; i < s.points; ++i) {
-          Delta(Numbers((g_.*A::kPackedPoint)(i), bias_));
-        }
-        EndList();
+        List(s.points, Source<G>::Points(g_, bias_));
         break;
       }
       case SpatialType::MultiLineString:
@@ -355,26 +381,36 @@ class CompressedBodyEncoder {
     out_.Section(content, n);
   }
 
-  // A coordinate list: the count and the deltas go to the scratch buffer,
-  // which EndList appends behind its length.
-  void StartList(std::uint64_t count) {
+  // A coordinate list section: the count n, then the first n coordinates of
+  // the source as deltas from the position a reader reconstructs. They go to
+  // the scratch buffer, in chunks written through a local cursor (so the
+  // running position stays in registers), and then behind their length.
+  void List(unsigned int n, Source<G> const& source) {
+    constexpr unsigned int kChunk = 1024;
+    double const scale = grid_scale_;
+    double const step = grid_step_;
     scratch_.Rewind();
-    scratch_.Varint(count);
-    px_ = 0.0;
-    py_ = 0.0;
+    scratch_.Varint(n);
+    double px = 0.0;
+    double py = 0.0;
+    for (unsigned int i = 0; i < n;) {
+      unsigned int const end = n - i > kChunk ? i + kChunk : n;
+      std::uint8_t* const start = scratch_.Room(std::size_t{2 * codec::kMaxVarint} * (end - i));
+      std::uint8_t* p = start;
+      for (; i < end; ++i) {
+        Pair const c = source[i];
+        double const qx = codec::Quantise(c.a - px, scale);
+        double const qy = codec::Quantise(c.b - py, scale);
+        p += codec::PutVarint(p, codec::ZigzagEncode(static_cast<std::int64_t>(qx)));
+        p += codec::PutVarint(p, codec::ZigzagEncode(static_cast<std::int64_t>(qy)));
+        // The position advances by the decoded delta, as a reader's does.
+        px += qx * step;
+        py += qy * step;
+      }
+      scratch_.Advance(static_cast<std::size_t>(p - start));
+    }
+    out_.Section(scratch_.Data(), scratch_.Size());
   }
-  void Delta(Pair c) {
-    // The position advances by the decoded delta, as a reader's does.
-    double const qx = codec::Quantise(c.a - px_, grid_scale_);
-    double const qy = codec::Quantise(c.b - py_, grid_scale_);
-    std::uint8_t* p = scratch_.Room(2 * codec::kMaxVarint);
-    std::size_t n = codec::PutVarint(p, codec::ZigzagEncode(static_cast<std::int64_t>(qx)));
-    n += codec::PutVarint(p + n, codec::ZigzagEncode(static_cast<std::int64_t>(qy)));
-    scratch_.Advance(n);
-    px_ += qx * grid_step_;
-    py_ += qy * grid_step_;
-  }
-  void EndList() { out_.Section(scratch_.Data(), scratch_.Size()); }
 
   // A record compressed on this grid is copied: its pairs behind the count.
   template <class Record>
@@ -400,9 +436,7 @@ class CompressedBodyEncoder {
       if (Copied(record, record.compressed != 0, record.precision, false)) return;
     }
     unsigned int const n = (g_.*A::kSizeOfLine)(line);
-    StartList(n);
-    ForLine(g_, bias_, line, n, [this](Pair c) { Delta(c); });
-    EndList();
+    List(n, Source<G>::Line(g_, bias_, line));
   }
 
   // Rings without their closing coordinate; one of no coordinates stores none.
@@ -417,9 +451,7 @@ class CompressedBodyEncoder {
       }
       unsigned int const size = (g_.*A::kSizeOfRing)(poly, r);
       unsigned int const n = size != 0 ? size - 1 : 0;
-      StartList(n);
-      ForRing(g_, bias_, poly, r, n, [this](Pair c) { Delta(c); });
-      EndList();
+      List(n, Source<G>::Ring(g_, bias_, poly, r));
     }
   }
 
@@ -432,8 +464,6 @@ class CompressedBodyEncoder {
   double const grid_step_;
   ResourceVector<std::uint8_t> scratch_buffer_;
   codec::Writer scratch_;
-  double px_ = 0.0;
-  double py_ = 0.0;
 };
 
 template <class G>

@@ -172,7 +172,10 @@ void AppendExact(std::string& out, double value, double cell, Accept const& acce
       out.append(buffer, length);
       return;
     }
-    first = std::min(digits + 1, 17);
+    // The grammar's roundings (pow for large exponents, a numerator above
+    // 2^53) can miss the double with this decimal yet reach it with another,
+    // even a shorter one: all lengths are tried.
+    first = 1;
   }
   // Up from the estimate to the first text that reads back; when that is
   // the estimate itself, down while fewer digits still do (and the text does

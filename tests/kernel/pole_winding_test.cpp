@@ -15,6 +15,7 @@
 #include "kernel/kernel_support.hpp"
 #include "ostrel/kernel/pole_containment.hpp"
 #include "ostrel/kernel/ring_cleaning.hpp"
+#include "ostrel/kernel/vector.hpp"
 #include "ostrel/kernel/winding_order.hpp"
 #include "ostrel/operations/basic_services.hpp"
 
@@ -280,6 +281,85 @@ TEST(RingCleaning, RandomSnappedRings) {
   }
   EXPECT_GT(changed, 300);
   std::printf("clean-up changed %d of 3000 rings; %d left unclosed\n", changed, unclosed);
+}
+
+// The spike pass as literally defined: whole rounds of "drop consecutive
+// duplicates, then sweep 1 .. n-1" until a round changes nothing.
+bool TurnsBackModel(GeographyCoordinate const& a, GeographyCoordinate const& b,
+                    GeographyCoordinate const& c) {
+  if (a == b || b == c) return false;
+  Vector2D const ab(Lon(b) - Lon(a), Lat(b) - Lat(a)), ac(Lon(c) - Lon(a), Lat(c) - Lat(a));
+  Vector2D const u = ab.UnitLength();
+  double const t = ac.Dot(u);
+  if ((ac - u * t).LengthSquared() > kStep * kStep) return false;
+  return t <= 0 || ab.LengthSquared() >= t * t;
+}
+
+void SpikeRoundsModel(Ring& ring) {
+  for (bool changed = true; changed;) {
+    changed = false;
+    if (ring.size() >= 2) {
+      Ring kept{ring[0]};
+      for (std::size_t i = 1; i < ring.size(); ++i) {
+        if (ring[i] != kept.back()) kept.push_back(ring[i]);
+      }
+      changed = kept.size() != ring.size();
+      ring = kept;
+    }
+    std::size_t const n = ring.size();
+    if (n < 3) continue;
+    for (std::size_t i = 1; i < n; ++i) {
+      GeographyCoordinate const next = ring[i == n - 1 ? 1 : i + 1];
+      if (TurnsBackModel(ring[i - 1], ring[i], next) ||
+          TurnsBackModel(next, ring[i], ring[i - 1])) {
+        ring[i] = ring[i - 1];
+        changed = true;
+      }
+    }
+  }
+}
+
+// Rings of spikes, zigzags, straight runs and repeated vertices, all more
+// than 30 grid steps apart (so the first pass leaves them alone), against
+// the rounds as defined.
+TEST(RingCleaning, SpikePassEqualsItsRounds) {
+  std::mt19937_64 rng(23);
+  std::uniform_real_distribution<double> u(-1, 1);
+  int compared = 0;
+  for (int trial = 0; trial < 4000; ++trial) {
+    double const step = 1e-7 * (1 + 1000 * std::fabs(u(rng)));
+    Ring ring{Rad(0.5 * u(rng), pi * u(rng))};
+    int const pieces = 1 + static_cast<int>(rng() % 6);
+    for (int piece = 0; piece < pieces; ++piece) {
+      double const angle = pi * u(rng), dx = std::cos(angle) * step, dy = std::sin(angle) * step;
+      int const k = 1 + static_cast<int>(rng() % 12);
+      GeographyCoordinate const from = ring.back();
+      auto at = [&](double j) { return Rad(Lat(from) + j * dy, Lon(from) + j * dx); };
+      switch (rng() % 4) {
+        case 0:  // out and back
+          for (int j = 1; j <= k; ++j) ring.push_back(at(j));
+          for (int j = k - 1; j >= 0; --j) ring.push_back(at(j));
+          break;
+        case 1:  // out and partly back
+          for (int j = 1; j <= k; ++j) ring.push_back(at(j));
+          for (int j = k - 1; j >= k / 2; --j) ring.push_back(at(j));
+          break;
+        case 2:  // a straight run with a repeated vertex
+          for (int j = 1; j <= k; ++j) ring.push_back(at(j));
+          ring.push_back(ring.back());
+          break;
+        default: ring.push_back(Rad(Lat(from) + 5 * step * u(rng), Lon(from) + 5 * step * u(rng)));
+      }
+    }
+    ring.push_back(ring.front());
+    Ring expect = ring;
+    SpikeRoundsModel(expect);
+    if (expect.size() < 4) continue;
+    CleanRingAndRemoveIntroducedSelfIntersections(ring, [](unsigned) { return Radians(0.0); });
+    ASSERT_EQ(ring, expect) << trial;
+    ++compared;
+  }
+  EXPECT_GT(compared, 2500);
 }
 
 TEST(RingCleaning, MergesFlippedNeighboursAndRebuildsCollapsedRings) {

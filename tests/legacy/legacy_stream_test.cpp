@@ -168,6 +168,18 @@ TEST(LegacyRounding, NearestIntegerHalvesAwayFromZero) {
     double const r = LS::RoundToPowerOf10(x, static_cast<std::int8_t>(p));
     ASSERT_EQ(r, std::round(v)) << x << " " << p;
   }
+  // Halves and their neighbours at every magnitude up to 2^53, where the
+  // spacing of doubles reaches 1/2 and then 1.
+  for (int e = 0; e <= 53; ++e) {
+    for (int i = 0; i < 2000; ++i) {
+      double const k = std::floor(std::ldexp(std::uniform_real_distribution(0.5, 1.0)(rng), e));
+      for (double x : {k + 0.5, std::nextafter(k + 0.5, 0.0), std::nextafter(k + 0.5, HUGE_VAL), k,
+                       -(k + 0.5), -std::nextafter(k + 0.5, 0.0)}) {
+        if (!(std::fabs(x) <= 9007199254740991.0)) continue;
+        ASSERT_EQ(LS::RoundToPowerOf10(x, 0), std::round(x)) << std::hexfloat << x;
+      }
+    }
+  }
 }
 
 // ---- Header ---------------------------------------------------------------------------

@@ -76,6 +76,7 @@ V MakeValue(Model const& m, typename V::Attributes const& a = {}) {
     if constexpr (std::is_same_v<V, DefaultGeometry>) {
       return GeometryCoordinate(p.first, p.second, a.bias);
     } else {
+      (void)a;  // geographic coordinates carry no bias
       return GeographyCoordinate(Latitude(Degrees(p.second)), Longitude(Degrees(p.first)));
     }
   };

@@ -4,11 +4,13 @@
 //
 // Planar readers add ready coordinates (AddPlanar), built with the bias of
 // the thread's BiasTracker, which is also the bias the builder packs them
-// with, as they come (the first and the last are kept to close rings). Geographic readers add raw
-// (x, y) = (longitude, latitude) in degrees (AddGeographic): the longitude is wrapped, the latitude
-// clamped (see geographic_input.hpp), the point snapped to the grid, and with `densify` set every
-// new edge is first subdivided (Densify; the raw x of both ends decide whether it may cross the
-// antimeridian).
+// with, as they come (the first and the last are kept to close rings).
+// Geographic readers add raw (x, y) = (longitude, latitude) in degrees
+// (AddGeographic): the longitude is wrapped, the latitude clamped (see
+// geographic_input.hpp), the point snapped to the grid, and with `densify`
+// set every new edge is first subdivided between the snapped previous point
+// and the new one (Densify; the raw x of both ends decide whether the edge
+// may cross the antimeridian).
 //
 // A builder is made for an expected number of points, which it reserves: a
 // count above 268435455 throws std::length_error "vector<T> too long"
