@@ -255,7 +255,7 @@ EOF2
   # Dropped Z and M are noted.
   "$tool" convert <<<'POINT Z (1 2 3)' >out.txt 2>err.txt
   expect_line out.txt "POINT(1 2)"
-  expect_line err.txt "ostrel: note: 1 value had its Z or M numbers dropped (OWKT keeps x and y)"
+  expect_line err.txt "ostrel: note: 1 value had its Z or M numbers dropped (the library keeps x and y)"
   ;;
 
 fixpoint)
