@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tests of the ostrel command-line tool, one group per CTest case:
 #   ostrel_tool_test.sh TOOL DATA_DIR CASE
-# CASE: info errors input convert fixpoint json progress help.
+# CASE: info errors input convert fixpoint json progress operations help.
 # Counts are checked against the figures of data/README.md and against an
 # awk count of the numbers and parentheses of each input line, which does not
 # go through the library; JSON goes through python3's json module. Exit
@@ -255,7 +255,7 @@ EOF2
   # Dropped Z and M are noted.
   "$tool" convert <<<'POINT Z (1 2 3)' >out.txt 2>err.txt
   expect_line out.txt "POINT(1 2)"
-  expect_line err.txt "ostrel: note: 1 value had its Z or M numbers dropped (OWKT keeps x and y)"
+  expect_line err.txt "ostrel: note: 1 value had its Z or M numbers dropped (the library keeps x and y)"
   ;;
 
 fixpoint)
@@ -329,8 +329,47 @@ EOF2
   if grep -q 'values/s' err.txt; then fail "progress written to a file"; fi
   ;;
 
+operations)
+  # envelope: one record per part; a point's box is the point itself.
+  "$tool" envelope "$data/cities.wkt" >env.tsv
+  expect_eq "city boxes" "$(awk -F'\t' 'NR > 1 && $4 == "point" && $6 == $8 && $7 == $9' env.tsv | wc -l)" 243
+  "$tool" envelope "$data/countries50.wkt" >env.tsv
+  expect_eq "polygon boxes" "$(awk -F'\t' 'NR > 1 && $4 == "polygon"' env.tsv | wc -l)" 1618
+  # Every planar box holds its value's coordinates: checked per value with --whole against an awk
+  # min/max over all the numbers of the line (the exterior rings hold every extreme).
+  "$tool" envelope --whole "$data/countries.wkt" | awk -F'\t' 'NR > 1 { print $6, $7, $8, $9 }' >whole.txt
+  awk '{ gsub(/[A-Z()]/, " "); gsub(/,/, " "); n = split($0, v, " ");
+         xl = 1e9; yl = 1e9; xh = -1e9; yh = -1e9;
+         for (i = 1; i < n; i += 2) { if (v[i] < xl) xl = v[i]; if (v[i] > xh) xh = v[i];
+                                      if (v[i+1] < yl) yl = v[i+1]; if (v[i+1] > yh) yh = v[i+1] }
+         print xl, yl, xh, yh }' "$data/countries.wkt" >awk.txt
+  paste whole.txt awk.txt | awk '{ for (i = 1; i <= 4; ++i) { d = $i - $(i + 4); if (d < 0) d = -d;
+                                   if (d > 1e-5) { print "line " NR ": " $0; exit 1 } } }' ||
+    fail "whole boxes differ from the awk min/max"
+  expect_eq "whole boxes" "$(wc -l <whole.txt)" 177
+  "$tool" envelope --format json --whole "$data/countries.wkt" |
+    python3 -c 'import json, sys; d = json.load(sys.stdin); assert len(d) == 177 and len(d[0]["box"]) == 4' ||
+    fail "envelope json"
+  # collect: the countries become one multi-polygon of all their polygons.
+  "$tool" collect "$data/countries.wkt" >all.owkt
+  expect_eq "collected values" "$(wc -l <all.owkt)" 1
+  "$tool" info --format tsv all.owkt | awk -F'\t' 'NR == 2 { print $4, $7 }' >shape.txt
+  expect_eq "collected shape" "$(cat shape.txt)" "MultiPolygon 287"
+  # --distinct keeps one of each repeated part of a mixed collection.
+  { cat "$data/cities.wkt" "$data/cities.wkt"; echo 'LINESTRING(0 0, 1 1)'; } >mixed.wkt
+  "$tool" collect --distinct mixed.wkt >distinct.owkt
+  unique=$(sort -u "$data/cities.wkt" | wc -l)
+  "$tool" info --format tsv distinct.owkt | awk -F'\t' 'NR == 2 { print $4, $5, $6 }' >shape.txt
+  expect_eq "distinct parts" "$(cat shape.txt)" "Mixed $unique 1"
+  # A value of the other family is reported with its line and left out.
+  printf 'POINT(1 2)\nTOPOLOGICALTYPE=FLAT;POINT(1 1)\nPOINT(3 4)\n' >bad.wkt
+  expect_eq "collect status" "$(status out.txt err.txt "$tool" collect bad.wkt)" 1
+  expect_line err.txt "bad.wkt:2:1: collect can not mix Geometry and Geography"
+  expect_line out.txt "MULTIPOINT((1 2), (3 4))"
+  ;;
+
 help)
-  for args in "--help" "info --help" "convert --help"; do
+  for args in "--help" "info --help" "convert --help" "envelope --help" "collect --help"; do
     # shellcheck disable=SC2086
     "$tool" $args | grep -q '^Usage:' || fail "ostrel $args"
   done

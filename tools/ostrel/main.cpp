@@ -1,5 +1,6 @@
-// ostrel: reads spatial values from OWKT text, one value per line, and
-// describes them (info) or writes them back (convert).
+// ostrel: reads spatial values, one value per line, and describes them
+// (info), writes them back (convert), or computes with them (envelope,
+// collect, ...).
 //
 // Each subcommand lives in commands/ and reads its inputs through the
 // shared layer of common/. A line that does not give a value is reported
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "commands/commands.hpp"
+#include "ostrel/operations/basic_services.hpp"
 
 namespace ostrel_tool {
 
@@ -36,6 +38,8 @@ int main(int argc, char** argv) {
   std::vector<ostrel_tool::Runner> const runners = {
       ostrel_tool::AddInfo(app),
       ostrel_tool::AddConvert(app),
+      ostrel_tool::AddEnvelope(app),
+      ostrel_tool::AddCollect(app),
   };
 
   try {
@@ -43,6 +47,8 @@ int main(int argc, char** argv) {
   } catch (CLI::ParseError const& e) {
     return app.exit(e) == 0 ? 0 : 2;
   }
+  // The caches and handler tables of envelope, collect and the joins.
+  ostrel::BasicServices::Register();
   for (auto const& run : runners) {
     if (int const status = run(); status >= 0) return status;
   }

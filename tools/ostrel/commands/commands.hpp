@@ -17,6 +17,8 @@ using Runner = std::function<int()>;
 
 Runner AddInfo(CLI::App& app);
 Runner AddConvert(CLI::App& app);
+Runner AddEnvelope(CLI::App& app);
+Runner AddCollect(CLI::App& app);
 
 // The closing paragraph of every subcommand's help.
 char const* ExitStatusHelp();

@@ -298,7 +298,14 @@ ReadTotals ReadValues(InputOptions const& options,
       if (diagnosis.dropped_ordinates > 0) ++totals.lost_ordinates;
       ++totals.values;
       progress.Hide();
-      use(where, *value);
+      try {
+        use(where, *value);
+      } catch (std::exception const& e) {
+        // What the command cannot do with this value (a collect of another
+        // SRID, a form that cannot hold it) is reported like a bad line.
+        --totals.values;
+        reporter.BadLine(where, skipped + 1, e.what());
+      }
     }
     totals.bytes = bytes_before + reader.Bytes();
     if (!reader.Error().empty()) {

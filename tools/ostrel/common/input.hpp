@@ -65,7 +65,9 @@ struct ReadTotals {
 
 // Reads every input and hands each value to `use`. Progress is shown on
 // standard error while it is a terminal; `use` must call HideProgress()
-// before it writes to standard output or standard error.
+// before it writes to standard output or standard error. When `use` throws a
+// std::exception, the value is reported and counted as a bad line with the
+// exception's message.
 ReadTotals ReadValues(InputOptions const& options,
                       std::function<void(Source const&, ostrel::Spatial const&)> const& use);
 
