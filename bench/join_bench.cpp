@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -120,8 +121,8 @@ JoinData const& GetData(bool geographic) {
       ostrel::GeometryCoordinate const p = planar->AsGeometry().GetPoints()[0];
       d[0].lon_lat.emplace_back(p.GetX(), p.GetY());
       d[0].points.push_back(std::move(planar));
-      GeographyCoordinate const g(ostrel::Latitude(ostrel::Degrees(y)),
-                                  ostrel::Longitude(ostrel::Degrees(x)));
+      GeographyCoordinate const g{ostrel::Latitude(ostrel::Degrees(y)),
+                                  ostrel::Longitude(ostrel::Degrees(x))};
       d[1].lon_lat.emplace_back(g.GetLongitude().Get().Get(), g.GetLatitude().Get().Get());
       d[1].points.push_back(ostrel::MakeSpatial<ostrel::DefaultGeography>(
           ostrel::DefaultGeography::Points{g}, ostrel::DefaultGeography::Lines(),
@@ -405,14 +406,19 @@ void BM_Join_BoostRtreeWithin(benchmark::State& state) {
   std::vector<std::pair<BBox, std::size_t>> boxes;
   for (std::size_t c = 0; c < d.countries.size(); ++c) {
     BMultiPolygon& multi = countries.emplace_back();
+    double lo_x = INFINITY, lo_y = INFINITY, hi_x = -INFINITY, hi_y = -INFINITY;
     for (auto const& poly : d.countries[c]->AsGeometry().GetPolys()) {
       BPolygon& polygon = multi.emplace_back();
       for (unsigned int r = 0; r < poly.size(); ++r) {
         auto& ring = r == 0 ? polygon.outer() : polygon.inners().emplace_back();
-        for (auto const& p : poly[r]) ring.emplace_back(p.GetX(), p.GetY());
+        for (auto const& p : poly[r]) {
+          ring.emplace_back(p.GetX(), p.GetY());
+          lo_x = std::min(lo_x, p.GetX()), hi_x = std::max(hi_x, p.GetX());
+          lo_y = std::min(lo_y, p.GetY()), hi_y = std::max(hi_y, p.GetY());
+        }
       }
     }
-    boxes.emplace_back(bg::return_envelope<BBox>(multi), c);
+    boxes.emplace_back(BBox(BPoint(lo_x, lo_y), BPoint(hi_x, hi_y)), c);
   }
   bgi::rtree<std::pair<BBox, std::size_t>, bgi::quadratic<16>> const tree(boxes);
   std::vector<BPoint> points;
@@ -435,6 +441,12 @@ BENCHMARK(BM_Join_BoostRtreeWithin)->Unit(benchmark::kMillisecond)->UseRealTime(
 #ifdef OSTREL_HAVE_S2
 S2Point ToS2(double lon, double lat) { return S2LatLng::FromRadians(lat, lon).ToPoint(); }
 
+// S2 points compared by coordinates (S2's own operator== is ambiguous in
+// C++20 with its reversed candidates).
+bool Same(S2Point const& a, S2Point const& b) {
+  return a.x() == b.x() && a.y() == b.y() && a.z() == b.z();
+}
+
 std::unique_ptr<S2Polygon> S2Country(ostrel::Geography const& value) {
   std::vector<std::unique_ptr<S2Loop>> loops;
   for (auto const& poly : value.GetPolys()) {
@@ -444,11 +456,11 @@ std::unique_ptr<S2Polygon> S2Country(ostrel::Geography const& value) {
       for (unsigned int k = 0; k + 1 < ring.size(); ++k) {
         S2Point const p =
             ToS2(ring[k].GetLongitude().Get().Get(), ring[k].GetLatitude().Get().Get());
-        if (!v.empty() && v.back() == p) continue;
+        if (!v.empty() && Same(v.back(), p)) continue;
         v.push_back(p);
-        while (v.size() >= 3 && v[v.size() - 3] == v.back()) v.resize(v.size() - 2);
+        while (v.size() >= 3 && Same(v[v.size() - 3], v.back())) v.resize(v.size() - 2);
       }
-      while (v.size() > 1 && v.front() == v.back()) v.pop_back();
+      while (v.size() > 1 && Same(v.front(), v.back())) v.pop_back();
       loops.push_back(std::make_unique<S2Loop>(v, S2Debug::DISABLE));
       if (r == 0) loops.back()->Normalize();  // see intersects_bench.cpp
     }

@@ -74,7 +74,7 @@ class NodeAllocator {
   MemoryResource* resource_;
 };
 
-using Tree = bgi::rtree<Entry, bgi::rstar<16>, bgi::indexable<Entry>, bgi::equal_to<Entry>,
+using Tree = bgi::rtree<Entry, bgi::quadratic<16>, bgi::indexable<Entry>, bgi::equal_to<Entry>,
                         NodeAllocator<Entry>>;
 
 // What an item can be in a match: nothing, or the polygonal or point-like
@@ -219,6 +219,21 @@ class PinnedItems {
   ResourceVector<detail::PinnedItem*> items_;
 };
 
+double CentreX(Box const& b) { return b.min_corner().get<0>() / 2 + b.max_corner().get<0>() / 2; }
+double CentreY(Box const& b) { return b.min_corner().get<1>() / 2 + b.max_corner().get<1>() / 2; }
+
+// The bits of x and y interleaved (x in the even positions).
+std::uint32_t ZOrder(std::uint32_t x, std::uint32_t y) {
+  auto spread = [](std::uint32_t v) {
+    v = (v | (v << 8)) & 0x00FF00FFu;
+    v = (v | (v << 4)) & 0x0F0F0F0Fu;
+    v = (v | (v << 2)) & 0x33333333u;
+    v = (v | (v << 1)) & 0x55555555u;
+    return v;
+  };
+  return spread(x) | (spread(y) << 1);
+}
+
 // Index boxes are closed; infinite planar coordinates are clamped to the
 // largest finite ones (the tree computes areas and centres), which keeps
 // every intersection of the unclamped boxes.
@@ -341,7 +356,7 @@ class Join {
         pinned_a_(a.size, resource),
         pinned_b_(b.size, resource),
         roles_(indexed_.size, kNone, ResourceAllocator<std::uint8_t>(resource)),
-        tree_(bgi::rstar<16>(), bgi::indexable<Entry>(), bgi::equal_to<Entry>(),
+        tree_(bgi::quadratic<16>(), bgi::indexable<Entry>(), bgi::equal_to<Entry>(),
               NodeAllocator<Entry>(resource)),
         candidates_(resource) {}
 
@@ -366,15 +381,27 @@ class Join {
     for (std::size_t t = 0; t < entries.Count(); ++t) {
       all.insert(all.end(), entries.At(t).begin(), entries.At(t).end());
     }
-    // A total order (item, then corners), so the tree does not depend on
-    // which thread found what; std::sort needs no buffer of its own.
-    std::sort(all.begin(), all.end(), [](Entry const& x, Entry const& y) {
-      auto key = [](Entry const& e) {
-        return std::tuple(e.second, e.first.min_corner().get<0>(), e.first.min_corner().get<1>(),
-                          e.first.max_corner().get<0>(), e.first.max_corner().get<1>());
-      };
-      return key(x) < key(y);
-    });
+    // Inserted along a Z-order curve of the boxes' centres, the quadratic
+    // split builds compact nodes; ties are broken by item and corners, a
+    // total order, so the tree does not depend on which thread found what
+    // (and std::sort needs no buffer of its own).
+    double lo_x = DBL_MAX, lo_y = DBL_MAX, hi_x = -DBL_MAX, hi_y = -DBL_MAX;
+    for (Entry const& e : all) {
+      lo_x = std::min(lo_x, CentreX(e.first)), hi_x = std::max(hi_x, CentreX(e.first));
+      lo_y = std::min(lo_y, CentreY(e.first)), hi_y = std::max(hi_y, CentreY(e.first));
+    }
+    auto const cell = [](double v, double lo, double hi) -> std::uint32_t {
+      double const f = hi > lo ? (v - lo) / (hi - lo) * 65535.0 : 0.0;
+      return f >= 0 ? static_cast<std::uint32_t>(std::min(f, 65535.0)) : 0;
+    };
+    auto const key = [&](Entry const& e) {
+      return std::tuple(
+          ZOrder(cell(CentreX(e.first), lo_x, hi_x), cell(CentreY(e.first), lo_y, hi_y)), e.second,
+          e.first.min_corner().get<0>(), e.first.min_corner().get<1>(),
+          e.first.max_corner().get<0>(), e.first.max_corner().get<1>());
+    };
+    std::sort(all.begin(), all.end(),
+              [&](Entry const& x, Entry const& y) { return key(x) < key(y); });
     for (Entry const& entry : all) tree_.insert(entry);
     entries_ = nullptr;
   }

@@ -11,9 +11,10 @@ namespace ostrel::detail {
 
 namespace {
 
-// Band counts: about one band per two edges, at most 2^16; a band count
-// whose lists would hold more than four entries per edge (long edges
-// filed under many bands) is cut by four until it fits.
+// Band counts: one band per edge, at most 2^16, so that a band holds little
+// more than the edges that cross it; a band count whose lists would hold
+// more than four entries per edge (long edges filed under many bands) is cut
+// by four until it fits.
 constexpr unsigned int kMaximumBands = 1u << 16;
 
 }  // namespace
@@ -87,7 +88,7 @@ PinnedItem::PinnedItem(Spatial const& value, bool geography, bool index, MemoryR
 
 template <class SpanOf>
 void PinnedItem::BuildBands(Ring& ring, unsigned int edges, SpanOf const& span_of) {
-  unsigned int bands = std::clamp(edges / 2, 1u, kMaximumBands);
+  unsigned int bands = std::clamp(edges, 1u, kMaximumBands);
   for (;;) {
     ring.bands = bands;
     ring.scale = static_cast<double>(bands) / (ring.high - ring.low);

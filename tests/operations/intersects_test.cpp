@@ -486,6 +486,12 @@ S2Point ToS2(GeographyCoordinate const& c) {
   return S2LatLng::FromRadians(c.GetLatitude().Get().Get(), c.GetLongitude().Get().Get()).ToPoint();
 }
 
+// S2 points compared by coordinates (S2's own operator== is ambiguous in
+// C++20 with its reversed candidates).
+bool Same(S2Point const& a, S2Point const& b) {
+  return a.x() == b.x() && a.y() == b.y() && a.z() == b.z();
+}
+
 // A country in S2, from the same (grid-snapped) coordinates with interior on
 // the left; vertices that coincide on the sphere (the ends of an edge along
 // a pole or the antimeridian) are merged and the spikes that leaves are
@@ -497,11 +503,11 @@ std::unique_ptr<S2Polygon> S2Country(Geography const& value) {
       std::vector<S2Point> v;
       for (unsigned int k = 0; k + 1 < ring.size(); ++k) {
         S2Point const p = ToS2(ring[k]);
-        if (!v.empty() && v.back() == p) continue;
+        if (!v.empty() && Same(v.back(), p)) continue;
         v.push_back(p);
-        while (v.size() >= 3 && v[v.size() - 3] == v.back()) v.resize(v.size() - 2);
+        while (v.size() >= 3 && Same(v[v.size() - 3], v.back())) v.resize(v.size() - 2);
       }
-      while (v.size() > 1 && v.front() == v.back()) v.pop_back();
+      while (v.size() > 1 && Same(v.front(), v.back())) v.pop_back();
       loops.push_back(std::make_unique<S2Loop>(v, S2Debug::DISABLE));
     }
   }
