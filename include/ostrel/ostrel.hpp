@@ -50,6 +50,8 @@
 #include "ostrel/operations/generalizer_visvalingam_whyatt.hpp"
 #include "ostrel/operations/indexed_intersects.hpp"
 #include "ostrel/operations/intersects.hpp"
+#include "ostrel/operations/legacy_collect.hpp"
+#include "ostrel/operations/stored_envelope.hpp"
 #include "ostrel/operations/visval_manager.hpp"
 #include "ostrel/serialization/bias_tracker.hpp"
 #include "ostrel/serialization/buffer_reader.hpp"

@@ -1,18 +1,37 @@
 #include "ostrel/operations/basic_services.hpp"
 
 #include <memory>
+#include <stdexcept>
 
 #include "ostrel/kernel/pole_containment.hpp"
 #include "ostrel/kernel/rectangular_bounds.hpp"
 #include "ostrel/kernel/spherical_trapezoid_bounds.hpp"
+#include "ostrel/legacy/legacy_format.hpp"
+#include "ostrel/ogr/ogr_format.hpp"
 #include "ostrel/operations/collect.hpp"
 #include "ostrel/operations/envelope.hpp"
+#include "ostrel/operations/legacy_collect.hpp"
+#include "ostrel/operations/stored_envelope.hpp"
 #include "ostrel/spatial/service_registry.hpp"
+#include "ostrel/spatial/spatial.hpp"
 
 namespace ostrel {
 namespace {
 
 constexpr unsigned int kCacheEntries = 10000;
+
+unsigned int LegacyId() { return LegacyFormat::GetRegisteredFormatInfo().first; }
+unsigned int OgrId() { return OgrFormat::GetRegisteredFormatInfo().first; }
+
+std::unique_ptr<Collect::Handler> MakeLegacyCollectHandler(Spatial const& first) {
+  switch (first.GetCoordinateType()) {
+    case CoordinateType::Geography:
+      return std::make_unique<LegacyCollect::GeographyHandler>(first.AsGeography());
+    case CoordinateType::Geometry:
+      return std::make_unique<LegacyCollect::GeometryHandler>(first.AsGeometry());
+    default: throw std::invalid_argument("can't handle " + to_string(first));
+  }
+}
 
 }  // namespace
 
@@ -26,19 +45,24 @@ void BasicServices::Register() {
   registry.Register(std::make_shared<CollectHandlers>());
   // 5. A new EnvelopeHandlers table.
   registry.Register(std::make_shared<EnvelopeHandlers>());
-  // 6. The legacy geography, then geometry, envelope handlers under the
-  //    LegacyFormat identifier.
-  // 7. The legacy collect factory under the LegacyFormat identifier.
-  // 8. The OGR geography, then geometry, envelope handlers under the
-  //    OgrFormat identifier.
+  // 6. The legacy geography, then geometry, envelope handlers.
+  Envelope::Register(LegacyId(), std::make_shared<LegacyEnvelope::GeographyHandler>());
+  Envelope::Register(LegacyId(), std::make_shared<LegacyEnvelope::GeometryHandler>());
+  // 7. The legacy collect factory.
+  Collect::Register(LegacyId(), MakeLegacyCollectHandler);
+  // 8. The OGR geography, then geometry, envelope handlers.
+  Envelope::Register(OgrId(), std::make_shared<OgrEnvelope::GeographyHandler>());
+  Envelope::Register(OgrId(), std::make_shared<OgrEnvelope::GeometryHandler>());
 }
 
 void BasicServices::Unregister() {
   ServiceRegistry& registry = ServiceRegistry::Instance();
-  // Steps 8 to 4 of Register, undone in reverse: the OGR envelope handlers
-  // (geometry, then geography), the legacy collect factory, the legacy
-  // envelope handlers (geometry, then geography), the EnvelopeHandlers and
-  // CollectHandlers tables.
+  // Steps 8 to 4 of Register, undone in reverse.
+  Envelope::Unregister(OgrId(), CoordinateType::Geometry);
+  Envelope::Unregister(OgrId(), CoordinateType::Geography);
+  Collect::Unregister(LegacyId());
+  Envelope::Unregister(LegacyId(), CoordinateType::Geometry);
+  Envelope::Unregister(LegacyId(), CoordinateType::Geography);
   registry.Unregister<EnvelopeHandlers>();
   registry.Unregister<CollectHandlers>();
   // Then the caches, newest first.

@@ -13,9 +13,7 @@ DefaultFormat::~DefaultFormat() = default;
 DefaultGeometry::~DefaultGeometry() = default;
 DefaultGeography::~DefaultGeography() = default;
 
-namespace {
-
-ShapeType InferShapeType(std::size_t points, std::size_t lines, std::size_t polys) {
+ShapeType detail::InferShapeType(std::size_t points, std::size_t lines, std::size_t polys) {
   int collections = (points != 0) + (lines != 0) + (polys != 0);
   if (collections > 1) return ShapeType::Mixed;
   if (points != 0) return points == 1 ? ShapeType::Point : ShapeType::MultiPoint;
@@ -23,6 +21,8 @@ ShapeType InferShapeType(std::size_t points, std::size_t lines, std::size_t poly
   if (polys != 0) return polys == 1 ? ShapeType::Polygon : ShapeType::MultiPolygon;
   return ShapeType::Empty;
 }
+
+namespace {
 
 // The validation messages, built only when a value is rejected.
 [[noreturn]] void RejectLine(std::size_t line) {
@@ -43,14 +43,14 @@ DefaultSpatial<G>::DefaultSpatial() = default;
 
 template <class G>
 DefaultSpatial<G>::DefaultSpatial(Points const& points, Lines const& lines, Polys const& polys)
-    : DefaultSpatial(InferShapeType(points.size(), lines.size(), polys.size()), points, lines,
-                     polys, Attributes()) {}
+    : DefaultSpatial(detail::InferShapeType(points.size(), lines.size(), polys.size()), points,
+                     lines, polys, Attributes()) {}
 
 template <class G>
 DefaultSpatial<G>::DefaultSpatial(Points const& points, Lines const& lines, Polys const& polys,
                                   Attributes const& attributes)
-    : DefaultSpatial(InferShapeType(points.size(), lines.size(), polys.size()), points, lines,
-                     polys, attributes) {}
+    : DefaultSpatial(detail::InferShapeType(points.size(), lines.size(), polys.size()), points,
+                     lines, polys, attributes) {}
 
 template <class G>
 DefaultSpatial<G>::DefaultSpatial(ShapeType shape_type, Points const& points, Lines const& lines,

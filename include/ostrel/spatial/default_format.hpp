@@ -19,6 +19,7 @@
 // A moved-from value is Empty, with default attributes and no content.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -29,6 +30,13 @@
 #include "ostrel/spatial/shape_hashes.hpp"
 
 namespace ostrel {
+
+namespace detail {
+// The shape type of a value with these part counts: Mixed when more than one
+// kind is present, else Point/MultiPoint, LineString/MultiLineString or
+// Polygon/MultiPolygon by the count of the one kind, Empty when none.
+OSTREL_EXPORT ShapeType InferShapeType(std::size_t points, std::size_t lines, std::size_t polys);
+}  // namespace detail
 
 // Marks a value as being in the default format.
 class OSTREL_EXPORT DefaultFormat {
