@@ -47,8 +47,12 @@ std::map<std::string, std::string> Compute() {
       }
       for (auto const& [p, figures] : sets) {
         std::ostringstream key, figure;
-        key << file << ":" << family << ":"
-            << (p < 0 ? std::string("plain") : "p" + std::to_string(p));
+        key << file << ":" << family << ":";
+        if (p < 0) {
+          key << "plain";
+        } else {
+          key << "p" << p;
+        }
         figure << std::hex << figures.first << ":" << figures.second;
         out[key.str()] = figure.str();
       }
