@@ -19,6 +19,9 @@ Runner AddInfo(CLI::App& app);
 Runner AddConvert(CLI::App& app);
 Runner AddEnvelope(CLI::App& app);
 Runner AddCollect(CLI::App& app);
+Runner AddCentroid(CLI::App& app);
+Runner AddContains(CLI::App& app);
+Runner AddJoin(CLI::App& app);
 
 // The closing paragraph of every subcommand's help.
 char const* ExitStatusHelp();
