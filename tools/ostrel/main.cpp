@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
       ostrel_tool::AddCentroid(app),
       ostrel_tool::AddContains(app),
       ostrel_tool::AddJoin(app),
+      ostrel_tool::AddSimplify(app),
   };
   // clang-format on
 

@@ -22,6 +22,7 @@ Runner AddCollect(CLI::App& app);
 Runner AddCentroid(CLI::App& app);
 Runner AddContains(CLI::App& app);
 Runner AddJoin(CLI::App& app);
+Runner AddSimplify(CLI::App& app);
 
 // The closing paragraph of every subcommand's help.
 char const* ExitStatusHelp();
