@@ -284,10 +284,10 @@ int RunSimplify(SimplifyOptions& options) {
   char line[200];
   std::snprintf(
       line, sizeof line,
-      "ostrel: simplify: %llu values written, %llu of %llu line and ring coordinates "
+      "ostrel: simplify: %llu value%s written, %llu of %llu line and ring coordinates "
       "kept, %llu collapsed part%s dropped\n",
-      static_cast<unsigned long long>(counts.values), static_cast<unsigned long long>(counts.after),
-      static_cast<unsigned long long>(counts.before),
+      static_cast<unsigned long long>(counts.values), counts.values == 1 ? "" : "s",
+      static_cast<unsigned long long>(counts.after), static_cast<unsigned long long>(counts.before),
       static_cast<unsigned long long>(counts.dropped_parts), counts.dropped_parts == 1 ? "" : "s");
   std::cerr << line;
   Report(options.output);
