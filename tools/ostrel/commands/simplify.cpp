@@ -341,8 +341,8 @@ Runner AddSimplify(CLI::App& app) {
                   "noted on standard error as FILE:LINE: note: ... (at most --max-errors values\n"
                   "noted). A value with nothing left is not written and is reported as a bad\n"
                   "line. The result is not checked for validity: rings may come to cross.\n"
-                  "With --algorithm dp and tolerance 0 only points on a straight run are\n"
-                  "dropped; with vw and tolerance 0 nothing is.\n\n") +
+                  "With --algorithm dp and tolerance 0 only points whose computed distance to\n"
+                  "a straight run is exactly 0 are dropped; with vw and tolerance 0 none is.\n\n") +
       ExitStatusHelp());
   return [options, command] { return *command ? RunSimplify(*options) : -1; };
 }
