@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tests of the ostrel command-line tool, one group per CTest case:
 #   ostrel_tool_test.sh TOOL DATA_DIR CASE
-# CASE: info errors input convert fixpoint json progress operations help.
+# CASE: info errors input convert fixpoint json progress operations help join
+# contains centroid simplify.
 # Counts are checked against the figures of data/README.md and against an
 # awk count of the numbers and parentheses of each input line, which does not
 # go through the library; JSON goes through python3's json module. Exit
@@ -48,6 +49,16 @@ awk_counts() {
 tsv_counts() { awk -F'\t' 'NR > 1 { print $2 "\t" $9 "\t" $8 "\t" $7 }'; }
 # Kind and hash columns of the tool's tsv output.
 hashes() { "$tool" info --format tsv "$@" | awk -F'\t' 'NR > 1 { print $3, $10 }'; }
+# Every innermost parenthesised list of coordinates reversed, by text: the
+# rings of a polygon run the other way.
+reverse_rings() {
+  awk '{ out = ""; rest = $0
+         while (match(rest, /\([^()]*\)/)) {
+           n = split(substr(rest, RSTART + 1, RLENGTH - 2), c, ",")
+           r = c[n]; for (i = n - 1; i >= 1; i--) r = r "," c[i]
+           out = out substr(rest, 1, RSTART - 1) "<" r ">"; rest = substr(rest, RSTART + RLENGTH) }
+         out = out rest; gsub(/</, "(", out); gsub(/>/, ")", out); print out }' "$1"
+}
 
 case $case in
 info)
@@ -369,19 +380,241 @@ operations)
   ;;
 
 help)
-  for args in "--help" "info --help" "convert --help" "envelope --help" "collect --help"; do
+  for args in "--help" "info --help" "convert --help" "envelope --help" "collect --help" \
+    "join --help" "contains --help" "centroid --help" "simplify --help"; do
     # shellcheck disable=SC2086
     "$tool" $args | grep -q '^Usage:' || fail "ostrel $args"
   done
   "$tool" --version | grep -Eq '^ostrel [0-9]+\.[0-9]+\.[0-9]+$' || fail "--version"
   for args in "" "info --format xml" "convert --to wkb" "convert --digits 0" "convert --digits 18" \
     "info --geometry --radians" "frobnicate" "info --head -1" "info --head x" \
-    "info --max-errors -1"; do
+    "info --max-errors -1" "join" "join a.wkt" "join --threads 0 a b" "contains" \
+    "simplify" "simplify --tolerance 1 --algorithm x"; do
     # shellcheck disable=SC2086
     expect_eq "usage error status of '$args'" "$(status /dev/null err.txt "$tool" $args </dev/null)" 2
   done
   "$tool" info --head -1 </dev/null 2>err.txt || true
   expect_line err.txt "--head: must be a whole number of 0 or more, not -1"
+  ;;
+
+join)
+  # Natural Earth exterior rings run clockwise in lon/lat and the OWKT reader
+  # keeps rings as written, so read as geographic each polygon would be the
+  # rest of the sphere; reversed (awk, not the library), every ring has its
+  # interior on its left, holes included.
+  reverse_rings "$data/countries.wkt" >ccw.wkt
+  # Planar (even-odd) and geographic joins against the counts of
+  # data/README.md, which come from other libraries: 213 and 212 pairs.
+  "$tool" join "$data/countries.wkt" "$data/cities.wkt" >planar.tsv 2>err.txt
+  expect_eq "planar header" "$(head -n 1 planar.tsv)" "$(printf 'polygons_line\tpoints_line')"
+  expect_eq "planar pairs" "$(tail -n +2 planar.tsv | wc -l)" 213
+  # Candidates: pairs of a country with a city inside the box of one of its
+  # polygons, counted by awk over the text.
+  boxes=$(awk 'NR == FNR { np = split($0, polys, /\)\), *\(\(/)
+      for (p = 1; p <= np; p++) { s = polys[p]; gsub(/[A-Z()]/, " ", s); gsub(/,/, " ", s)
+        n = split(s, v, " "); b++; own[b] = NR; xl[b] = yl[b] = 1e9; xh[b] = yh[b] = -1e9
+        for (i = 1; i < n; i += 2) { if (v[i] < xl[b]) xl[b] = v[i]; if (v[i] > xh[b]) xh[b] = v[i]
+          if (v[i + 1] < yl[b]) yl[b] = v[i + 1]; if (v[i + 1] > yh[b]) yh[b] = v[i + 1] } }
+      next }
+    { gsub(/[A-Z()]/, ""); x = $1; y = $2; delete seen
+      for (k = 1; k <= b; k++) if (x >= xl[k] && x <= xh[k] && y >= yl[k] && y <= yh[k] && !(own[k] in seen)) { seen[own[k]] = 1; c++ } }
+    END { print c }' "$data/countries.wkt" "$data/cities.wkt")
+  grep -q "^ostrel: join: $boxes candidates, 213 matches, " err.txt || fail "no summary with $boxes candidates: $(cat err.txt)"
+  expect_line err.txt "ostrel: join: $data/countries.wkt: 177 polygonal values, 0 point-like values; $data/cities.wkt: 0 polygonal values, 243 point-like values"
+  "$tool" join --geography --threads 1 ccw.wkt "$data/cities.wkt" >one.tsv 2>/dev/null
+  expect_eq "geographic pairs" "$(tail -n +2 one.tsv | wc -l)" 212
+  # The pool: the same sorted output on 1, 2 and 5 threads, and the files
+  # the other way round give the same pairs with the columns swapped.
+  for n in 2 5; do
+    "$tool" join --geography --threads $n ccw.wkt "$data/cities.wkt" >n.tsv 2>/dev/null
+    cmp -s one.tsv n.tsv || fail "--threads $n differs from --threads 1"
+  done
+  "$tool" join --geography "$data/cities.wkt" ccw.wkt 2>/dev/null | tail -n +2 |
+    awk -F'\t' '{ print $2 "\t" $1 }' | sort -n -k1,1 -k2,2 >swapped.tsv
+  tail -n +2 one.tsv | cmp -s - swapped.tsv || fail "swapped files give other pairs"
+  # Against contains, one command per country, for a few countries (France,
+  # Germany, Italy, a multi-polygon, and South Africa with its hole).
+  for country in 44 122 142 26; do
+    "$tool" contains --geography --matching --value "$(sed -n "${country}p" ccw.wkt)" \
+      "$data/cities.wkt" 2>/dev/null | awk -F'\t' -v c="$country" 'NR > 1 { print c "\t" $2 }' >c.tsv
+    awk -F'\t' -v c="$country" '$1 == c' one.tsv | cmp -s - c.tsv ||
+      fail "country $country: join and contains differ: $(awk -F'\t' -v c="$country" '$1 == c' one.tsv | diff - c.tsv)"
+  done
+  expect_eq "Rome in Italy" "$(grep -c "^142$(printf '\t')227\$" one.tsv)" 1
+  # Lines that are not polygons or points are skipped; a bad line is
+  # reported and the status says so; a file that is missing too.
+  printf 'POINT(2 48)\nLINESTRING(0 0, 1 1)\nPOINT(2 x)\nPOINT(12.5 41.9)\n' >points.wkt
+  expect_eq "bad line status" "$(status out.tsv err.txt "$tool" join --geography ccw.wkt points.wkt)" 1
+  expect_line err.txt "points.wkt:3:9: expected a number, found 'x'"
+  expect_eq "bad line pairs" "$(tail -n +2 out.tsv | xargs)" "44 1 142 4"
+  expect_eq "missing file" "$(status /dev/null err.txt "$tool" join ccw.wkt missing.wkt)" 1
+  expect_line err.txt "ostrel: missing.wkt: cannot read: No such file or directory"
+  # Planar against geographic values never intersect: said so.
+  "$tool" join ccw.wkt "$data/cities.wkt" >/dev/null 2>err.txt
+  printf 'SRID=4326;POINT(2 48)\n' >geo.wkt
+  "$tool" join "$data/countries.wkt" geo.wkt >out.tsv 2>err.txt
+  expect_eq "mixed families" "$(wc -l <out.tsv)" 1
+  grep -q '^ostrel: note: one file holds planar values and the other geographic ones' err.txt ||
+    fail "no note on mixed families: $(cat err.txt)"
+  ;;
+
+contains)
+  # A point-like --value: the countries containing it; a polygonal one: the
+  # cities inside it. Vatican City (line 1 of cities.wkt) is in Italy (line
+  # 142) alone, as a planar and as a geographic value (rings reversed).
+  reverse_rings "$data/countries.wkt" >ccw.wkt
+  vatican=$(sed -n 1p "$data/cities.wkt")
+  "$tool" contains --value "$vatican" "$data/countries.wkt" >out.tsv 2>err.txt
+  expect_eq "rows" "$(wc -l <out.tsv)" 178
+  expect_eq "planar" "$(awk -F'\t' '$3 == "true" { print $2 }' out.tsv)" 142
+  expect_line err.txt "ostrel: 1 of 177 values intersect"
+  expect_eq "geographic" "$("$tool" contains --geography --matching --value "$vatican" ccw.wkt | cut -f2 | tail -n +2)" 142
+  # As written (clockwise) a geographic country is the rest of the sphere.
+  expect_eq "clockwise" "$("$tool" contains --geography --value "$vatican" "$data/countries.wkt" | grep -c 'true$')" 175
+  # A square with a hole, by hand: inside, in the hole, outside, on another
+  # family, and a multi-point with one point inside.
+  square='POLYGON((0 0, 10 0, 10 10, 0 10, 0 0), (4 4, 4 6, 6 6, 6 4, 4 4))'
+  printf '%s\n' 'POINT(2 2)' 'POINT(5 5)' 'POINT(20 5)' 'MULTIPOINT((20 5), (8 8))' \
+    'LINESTRING(1 1, 2 2)' 'POLYGON((1 1, 2 1, 2 2, 1 1))' >pts.wkt
+  expect_eq "planar square" "$("$tool" contains --value "$square" pts.wkt 2>/dev/null | cut -f3 | tail -n +2 | xargs)" \
+    "true false false true false false"
+  # On the sphere the square's rings must run with the interior on their left:
+  # the exterior counter-clockwise, the hole clockwise (as above).
+  expect_eq "geographic square" "$("$tool" contains --geography --value "$square" pts.wkt 2>/dev/null | cut -f3 | tail -n +2 | xargs)" \
+    "true false false true false false"
+  # The cities inside the square and outside its hole, counted by awk.
+  inside=$(awk '{ gsub(/[A-Z()]/, ""); x = $1; y = $2 }
+                x > 0 && x < 10 && y > 0 && y < 10 && !(x > 4 && x < 6 && y > 4 && y < 6)' \
+    "$data/cities.wkt" | wc -l)
+  [ "$inside" -gt 0 ] || fail "no city in the square"
+  for kind in "" --geography; do
+    "$tool" contains $kind --value "$square" "$data/cities.wkt" >/dev/null 2>err.txt
+    expect_line err.txt "ostrel: $inside of 243 values intersect"
+  done
+  "$tool" contains --value "$square" "$data/cities.wkt" ccw.wkt >/dev/null 2>err.txt
+  expect_line err.txt "ostrel: $inside of 420 values intersect"
+  printf 'SRID=4326;POINT(2 2)\n' >geo.wkt
+  "$tool" contains --value "$square" geo.wkt >/dev/null 2>err.txt
+  grep -q '^ostrel: note: 1 value was not planar like --value' err.txt || fail "no note: $(cat err.txt)"
+  # A --value that cannot intersect anything, or does not read, is a usage error.
+  expect_eq "line value" "$(status /dev/null err.txt "$tool" contains --value 'LINESTRING(0 0, 1 1)' pts.wkt)" 2
+  grep -q '^ostrel: --value must be a polygon' err.txt || fail "line value: $(cat err.txt)"
+  expect_eq "bad value" "$(status /dev/null err.txt "$tool" contains --value 'POINT(1 x)' pts.wkt)" 2
+  expect_line err.txt "ostrel: --value:9: expected a number, found 'x'"
+  ;;
+
+centroid)
+  # Symmetric values, whose centroid follows from the symmetry alone.
+  printf '%s\n' 'POLYGON((90 20, 110 20, 110 -20, 90 -20, 90 20))' \
+    'MULTIPOINT((-30 10), (30 10), (30 -10), (-30 -10))' 'LINESTRING(10 80, 10 -80)' \
+    'POLYGON((-10 50, 10 50, 10 70, -10 70, -10 50), (-1 55, -1 56, 1 56, 1 55, -1 55))' \
+    'POINT EMPTY' 'MULTIPOINT((0 0), (180 0))' >sym.wkt
+  "$tool" centroid --geography sym.wkt >out.tsv
+  expect_eq "header" "$(head -n 1 out.tsv)" "$(printf 'file\tline\tlongitude\tlatitude')"
+  awk -F'\t' 'BEGIN { split("1 100 0 2 0 0 3 10 0 6 0 0", e, " ");
+                      for (i = 1; i < 12; i += 3) { lon[e[i]] = e[i + 1]; lat[e[i]] = e[i + 2] } }
+    NR > 1 { n++; if ($2 == 4) next; if (!($2 in lon)) { print "line " $2 " unexpected"; exit 1 }
+             d = $3 - lon[$2]; d = d < 0 ? -d : d; f = $4 - lat[$2]; f = f < 0 ? -f : f;
+             if (d > 1e-7 || f > 1e-7) { print "line " $2 ": " $3 " " $4; exit 1 } }
+    END { if (n != 5) { print n " records"; exit 1 } }' out.tsv || fail "symmetric centroids"
+  # The hole is not used: the polygon with a hole has the centroid of its
+  # exterior ring, on its meridian of symmetry, north of its mid-latitude.
+  awk -F'\t' '$2 == 4 && ($3 > 1e-7 || $3 < -1e-7 || $4 <= 60) { exit 1 }' out.tsv || fail "hole used"
+  # Every city, collected into one multi-point: the mean of their unit
+  # vectors computed by awk.
+  "$tool" collect --geography "$data/cities.wkt" >cities.owkt
+  got=$("$tool" centroid cities.owkt | awk -F'\t' 'NR == 2 { print $3, $4 }')
+  want=$(awk '{ gsub(/[A-Z()]/, ""); r = atan2(0, -1) / 180; lo = $1 * r; la = $2 * r;
+                x += cos(la) * sin(lo); y += cos(la) * cos(lo); z += sin(la) }
+              END { printf "%.10f %.10f\n", atan2(x, y) / r, atan2(z, sqrt(x * x + y * y)) / r }' "$data/cities.wkt")
+  awk -v g="$got" -v w="$want" 'BEGIN { split(g, a, " "); split(w, b, " ");
+    for (i = 1; i <= 2; i++) { d = a[i] - b[i]; if (d < 0) d = -d; if (d > 1e-6) exit 1 } }' ||
+    fail "cities centroid $got, awk $want"
+  # JSON, and planar values refused.
+  "$tool" centroid --geography --format json sym.wkt |
+    python3 -c 'import json, sys; d = json.load(sys.stdin); assert [r["line"] for r in d] == [1, 2, 3, 4, 6]' ||
+    fail "centroid json"
+  expect_eq "planar status" "$(status out.tsv err.txt "$tool" centroid sym.wkt)" 1
+  expect_eq "planar messages" "$(grep -c 'centroid: not supported for planar values' err.txt)" 6
+  expect_eq "--geometry" "$(status /dev/null err.txt "$tool" centroid --geometry sym.wkt)" 2
+  ;;
+
+simplify)
+  h() { "$tool" info --format tsv "$@" | awk -F'\t' 'NR > 1 { print $3, $4, $10 }'; }
+  coords() { "$tool" info --format tsv "$@" | awk -F'\t' 'NR > 1 { print $9 }'; }
+  # Visvalingam-Whyatt at tolerance 0 removes nothing: every hash is kept,
+  # planar and geographic, with every attribute the convert test uses.
+  printf '%s\n' 'LINESTRING(0 0, 1.5 -2.25, 3 4)' \
+    'POLYGON((0 0, 10 0, 10 10, 0 10, 0 0), (1 1, 1 2, 2 2, 1 1))' \
+    'GEOMETRYCOLLECTION(POINT(1 2), LINESTRING(0 0, 1 1, 2 2), POLYGON((0 0, 1 0, 1 1, 0 0)))' \
+    'BIAS=1000:-2000;LINESTRING(1000.5 -2000.25, 1001.123456789 -1999.987654321)' \
+    'TOPOLOGICALTYPE=FLAT;MULTILINESTRING((-120.12 45.98, 3 4), (5 5, 6 7))' \
+    'WINDINGORDER=RIGHT;POLYGON((0 0, 0 1, 1 1, 0 0))' 'POINT EMPTY' >values.wkt
+  grep -v BIAS values.wkt >geo.wkt  # a bias has no geographic reading
+  for file in values.wkt geo.wkt "$data/countries.wkt" "$data/countries50.wkt"; do
+    for kind in "" --geography; do
+      [ "$file$kind" = values.wkt--geography ] && continue
+      "$tool" simplify $kind --algorithm vw --tolerance 0 "$file" >once.wkt 2>/dev/null
+      expect_eq "vw 0 $kind $file" "$(h once.wkt)" "$(h $kind "$file")"
+    done
+  done
+  # Douglas-Peucker at tolerance 0 drops only points on a straight run: on
+  # polygons of points on circles (no three in a line) it keeps every hash.
+  awk 'BEGIN { pi = atan2(0, -1); for (v = 1; v <= 20; v++) { s = "POLYGON((";
+         for (i = 0; i <= 7 + v; i++) { a = 2 * pi * (i % (7 + v)) / (7 + v);
+           s = s (i ? ", " : "") sprintf("%.6f %.6f", 3 * v + 2 * cos(a), 2 * sin(a)) }
+         print s "))" } }' >circles.wkt
+  for kind in "" --geography; do
+    "$tool" simplify $kind --tolerance 0 circles.wkt >once.wkt
+    expect_eq "dp 0 $kind" "$(h once.wkt)" "$(h $kind circles.wkt)"
+  done
+  # Never more coordinates than the value had, and fewer as the tolerance
+  # grows; Douglas-Peucker keeps every polygon (at least 4 points a ring).
+  for algorithm in dp vw; do
+    last=10643
+    for t in 0.01 0.1 1; do
+      "$tool" simplify --geography --algorithm $algorithm --tolerance $t "$data/countries.wkt" >out.wkt 2>err.txt || true
+      n=$(coords out.wkt | awk '{ s += $1 } END { print s }')
+      [ "$n" -le "$last" ] || fail "$algorithm $t: $n coordinates, more than $last"
+      last=$n
+      grep -q "^ostrel: simplify: [0-9]* values written, $n of 10643 line and ring coordinates kept" err.txt ||
+        fail "$algorithm $t summary: $(tail -n 2 err.txt)"
+      if [ $algorithm = dp ]; then
+        expect_eq "dp $t values" "$(wc -l <out.wkt)" 177
+        paste <(coords out.wkt) <(coords --geography "$data/countries.wkt") |
+          awk '$1 > $2 { exit 1 }' || fail "dp $t: a value gained coordinates"
+      fi
+    done
+  done
+  # Collapse: Visvalingam-Whyatt drops a whole run below the tolerance. The
+  # hole and the small polygon go (noted), a value with nothing left is not
+  # written (a bad line), a point stays.
+  printf '%s\n' 'POLYGON((0 0, 100 0, 100 100, 0 100, 0 0), (10 10, 10.1 10, 10.1 10.1, 10 10))' \
+    'MULTIPOLYGON(((0 0, 100 0, 100 100, 0 100, 0 0)), ((200 0, 200.1 0, 200.1 0.1, 200 0)))' \
+    'LINESTRING(0 0, 0.1 0.1, 0.2 0)' 'GEOMETRYCOLLECTION(POINT(5 5), LINESTRING(0 0, 0.1 0.1, 0.2 0))' \
+    >collapse.wkt
+  expect_eq "collapse status" "$(status out.wkt err.txt "$tool" simplify --algorithm vw --tolerance 1 collapse.wkt)" 1
+  expect_line err.txt "collapse.wkt:1: note: polygon 0 hole 1 collapsed (0 of 4 points kept): dropped"
+  expect_line err.txt "collapse.wkt:2: note: polygon 1 collapsed (its exterior ring: 0 of 4 points kept): dropped"
+  expect_line err.txt "collapse.wkt:3:1: every line and polygon collapsed at tolerance 1: nothing left to write"
+  expect_line err.txt "collapse.wkt:4: note: line 0 collapsed (0 of 3 points kept): dropped"
+  expect_line out.wkt "POLYGON((0 0, 100 0, 100 100, 0 100, 0 0))"
+  expect_line out.wkt "MULTIPOLYGON(((0 0, 100 0, 100 100, 0 100, 0 0)))"
+  expect_line out.wkt "GEOMETRYCOLLECTION(POINT(5 5))"
+  expect_eq "collapse written" "$(wc -l <out.wkt)" 3
+  # Douglas-Peucker keeps the ends of a line, and 4 points of a ring.
+  "$tool" simplify --tolerance 1 collapse.wkt >out.wkt 2>/dev/null
+  expect_line out.wkt "LINESTRING(0 0, 0.2 0)"
+  expect_line out.wkt "POLYGON((0 0, 100 0, 100 100, 0 100, 0 0), (10 10, 10.1 10, 10.1 10.1, 10 10))"
+  # A ring whose first point goes is closed again on its first kept point.
+  "$tool" simplify --algorithm vw --tolerance 1 <<<'POLYGON((0 0.1, 0 -50, 50 -50, 50 50, 0 50, 0 0.1))' >out.wkt
+  expect_line out.wkt "POLYGON((0 -50, 50 -50, 50 50, 0 50, 0 -50))"
+  # Across the antimeridian a geographic line is continued, not taken the
+  # long way round: the middle point is on the straight run and goes.
+  "$tool" simplify --geography --tolerance 0.001 <<<'LINESTRING(179 0, 180 0, -179 0)' >out.wkt
+  expect_line out.wkt "ORIGINALSRID=EPSG:4326;LINESTRING(179 0, -179 0)"
+  expect_eq "tolerance -1" "$(status /dev/null /dev/null "$tool" simplify --tolerance -1 values.wkt)" 2
+  expect_eq "tolerance nan" "$(status /dev/null /dev/null "$tool" simplify --tolerance nan values.wkt)" 2
   ;;
 
 *) fail "unknown case $case" ;;

@@ -35,12 +35,18 @@ int main(int argc, char** argv) {
   app.footer(ostrel_tool::ExitStatusHelp());
 
   // One line per subcommand.
+  // clang-format off
   std::vector<ostrel_tool::Runner> const runners = {
       ostrel_tool::AddInfo(app),
       ostrel_tool::AddConvert(app),
       ostrel_tool::AddEnvelope(app),
       ostrel_tool::AddCollect(app),
+      ostrel_tool::AddCentroid(app),
+      ostrel_tool::AddContains(app),
+      ostrel_tool::AddJoin(app),
+      ostrel_tool::AddSimplify(app),
   };
+  // clang-format on
 
   try {
     app.parse(argc, argv);

@@ -19,6 +19,10 @@ Runner AddInfo(CLI::App& app);
 Runner AddConvert(CLI::App& app);
 Runner AddEnvelope(CLI::App& app);
 Runner AddCollect(CLI::App& app);
+Runner AddCentroid(CLI::App& app);
+Runner AddContains(CLI::App& app);
+Runner AddJoin(CLI::App& app);
+Runner AddSimplify(CLI::App& app);
 
 // The closing paragraph of every subcommand's help.
 char const* ExitStatusHelp();
