@@ -305,7 +305,7 @@ with open(sys.argv[3]) as f:
 # TSV: one line per value, ten fields, file names escaped.
 with open(sys.argv[4], "rb") as f:
     tsv = f.read().split(b"\n")[1:-1]
-assert len(tsv) == 3 * 177 and all(len(r.split(b"\t")) == 10 for r in tsv)
+assert len(tsv) == 3 * 177 and all(len(r.split(b"\t")) == 14 for r in tsv)
 assert tsv[177].split(b"\t")[0] == b"tab\\tand\\nnewline.wkt"
 assert tsv[0].split(b"\t")[0] == b'a "quoted"\\\\name.wkt'
 EOF2
