@@ -374,7 +374,7 @@ help)
     "$tool" $args | grep -q '^Usage:' || fail "ostrel $args"
   done
   "$tool" --version | grep -Eq '^ostrel [0-9]+\.[0-9]+\.[0-9]+$' || fail "--version"
-  for args in "" "info --format xml" "convert --to wkb" "convert --digits 0" "convert --digits 18" \
+  for args in "" "info --format xml" "convert --to xml" "convert --digits 0" "convert --digits 18" \
     "info --geometry --radians" "frobnicate" "info --head -1" "info --head x" \
     "info --max-errors -1"; do
     # shellcheck disable=SC2086
