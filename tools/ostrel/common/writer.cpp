@@ -212,7 +212,8 @@ void AddOutputOptions(CLI::App& app, OutputOptions& options) {
       ->check(CLI::Range(-128, 127))
       ->type_name("P")
       ->capture_default_str();
-  app.parse_complete_callback([&app, &options] {
+  // The input layer takes the parse-complete callback; this one runs after it.
+  app.final_callback([&app, &options] {
     if (app.count("--digits") > 0 && options.to != "owkt") {
       throw CLI::ValidationError("--digits", "applies to --to owkt only");
     }
