@@ -610,11 +610,17 @@ ReadTotals ReadValues(InputOptions const& options,
           reporter.BadLine(where, skipped + read.offset + 1, why);
           continue;
         }
-        read = ReadOther(*form, text, bytes, options);
       } else {
         text.assign(body);
+      }
+      try {
         read = *form == Form::Owkt ? ReadOwkt(text, options, diagnosis)
                                    : ReadOther(*form, text, bytes, options);
+      } catch (std::exception const& e) {
+        // Rebuilding a value with the SRID of --srid validates it again.
+        read.value.reset();
+        read.offset = 0;
+        read.error = e.what();
       }
       if (!read.value) {
         reporter.BadLine(where, skipped + read.offset + 1, read.error);
