@@ -593,6 +593,10 @@ EOF2
   printf '%s\n' 'POINT Z (1 2 3)' 'POINT(1 2)' >zm.wkt
   expect_eq "wkt lost-zm" "$("$tool" info --from wkt --summary zm.wkt | summary_field lost-zm)" 1
   expect_eq "wkb lost-zm" "$("$tool" info --from wkb --summary <<<'01E9030000000000000000F03F00000000000000400000000000000840' | summary_field lost-zm)" 1
+  # An Oracle line of three ordinates per point: LINESTRING(0 0 5, 1 1 5).
+  oracle_z=0100BA0B00000000000001000000020000000100000000000000000000000000000000000000000000000000000000001440000000000000F03F000000000000F03F0000000000001440
+  expect_eq "oracle lost-zm" "$("$tool" info --from oracle --summary <<<"$oracle_z" | summary_field lost-zm)" 1
+  expect_eq "oracle z dropped" "$("$tool" convert --from oracle <<<"$oracle_z" 2>/dev/null)" "LINESTRING(0 0, 1 1)"
 
   # Usage errors.
   for args in "info --from legacy-compressed" "convert --from wkb --radians" "convert --to wkb --digits 6" \

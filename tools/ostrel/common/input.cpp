@@ -331,8 +331,12 @@ bool BinaryHasZOrM(Form form, std::vector<std::uint8_t> const& b) {
     case Form::Wkb: return WkbCode(b) >= 1000;
     case Form::Ewkb: return (WkbCode(b) & 0xC0000000) != 0;
     case Form::SqlServer: return b.size() > 5 && (b[5] & 0x03) != 0;
-    case Form::Oracle:
-      return b.size() >= 6 && (b[2] | b[3] << 8 | b[4] << 16 | b[5] << 24) / 1000 % 256 > 2;
+    case Form::Oracle: {
+      if (b.size() < 6) return false;
+      std::uint32_t gtype = 0;
+      for (std::size_t i = 0; i < 4; ++i) gtype |= static_cast<std::uint32_t>(b[2 + i]) << (8 * i);
+      return gtype / 1000 % 256 > 2;
+    }
     default: return false;
   }
 }
