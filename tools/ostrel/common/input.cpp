@@ -469,15 +469,16 @@ LineRead ReadOther(Form form, std::string& text, std::vector<std::uint8_t>& byte
     r.error = std::string("cannot read as ") + FormName(form) + ": " + e.what();
     return r;
   }
-  ostrel::Spatial const& v = *r.value;
-  bool const planar_or_geographic = v.IsGeometry() || v.IsGeography();
+  // Read before --srid may replace the value.
+  bool const geographic = r.value->IsGeography();
+  bool const planar_or_geographic = r.value->IsGeometry() || geographic;
   if (!planar_or_geographic && form != Form::Legacy) {
     r.value.reset();
     r.error = UnknownReason(form);
     return r;
   }
   r.lost_ordinates = IsBinary(form) ? BinaryHasZOrM(form, bytes) : HasDimensionMarker(text);
-  std::string const number = std::to_string(OriginalSrid(v).GetID());
+  unsigned int const number = OriginalSrid(*r.value).GetID();
   switch (form) {
     case Form::Wkt:
     case Form::Wkb:
@@ -486,37 +487,36 @@ LineRead ReadOther(Form form, std::string& text, std::vector<std::uint8_t>& byte
         r.value = WithSrid(std::move(r.value), SRID(SRID::Authority::EPSG, srid));
         r.why += "; SRID from --srid";
       } else {
-        r.why += v.IsGeography() ? "; no SRID in the line: EPSG:4326 by default"
-                                 : "; no SRID in the line";
+        r.why +=
+            geographic ? "; no SRID in the line: EPSG:4326 by default" : "; no SRID in the line";
       }
       break;
     case Form::Ewkt:
     case Form::Ewkb:
-      r.why = v.IsGeography() ? "SRID " + number +
-                                    (carried ? " in the line reads geographic"
-                                             : " from --srid reads geographic")
-                              : std::string("no SRID in the line reads planar");
+      r.why = geographic ? "SRID " + std::to_string(number) +
+                               (carried ? " in the line reads geographic"
+                                        : " from --srid reads geographic")
+                         : std::string("no SRID in the line reads planar");
       break;
     case Form::SqlServer:
     case Form::Oracle:
-      r.why = "SRID " + number +
-              (v.IsGeography() ? " in the geography range [4120, 5000)"
-                               : " outside the geography range [4120, 5000): planar");
-      if (given && srid != OriginalSrid(v).GetID())
-        r.why += "; --srid not used: the line carries an SRID";
+      r.why = "SRID " + std::to_string(number) +
+              (geographic ? " in the geography range [4120, 5000)"
+                          : " outside the geography range [4120, 5000): planar");
+      if (given && srid != number) r.why += "; --srid not used: the line carries an SRID";
       break;
     default:
       if (!planar_or_geographic) {
         r.why = "category 2 in the stream: a value with no coordinates";
       } else {
         r.why = std::string("category ") +
-                (v.IsGeography() ? "1 in the stream: geographic" : "0 in the stream: planar");
+                (geographic ? "1 in the stream: geographic" : "0 in the stream: planar");
         if (given) {
           r.value = WithSrid(std::move(r.value), SRID(SRID::Authority::EPSG, srid));
           r.why += "; SRID from --srid (in the default format)";
         } else {
-          r.why += v.IsGeography() ? "; legacy values have SRID EPSG:4326"
-                                   : "; legacy values have no SRID";
+          r.why +=
+              geographic ? "; legacy values have SRID EPSG:4326" : "; legacy values have no SRID";
         }
       }
   }
