@@ -2,7 +2,7 @@
 # Tests of the ostrel command-line tool, one group per CTest case:
 #   ostrel_tool_test.sh TOOL DATA_DIR CASE
 # CASE: info errors input convert fixpoint json progress operations help join
-# contains centroid simplify.
+# contains centroid simplify forms.
 # Counts are checked against the figures of data/README.md and against an
 # awk count of the numbers and parentheses of each input line, which does not
 # go through the library; JSON goes through python3's json module. Exit
@@ -316,7 +316,7 @@ with open(sys.argv[3]) as f:
 # TSV: one line per value, ten fields, file names escaped.
 with open(sys.argv[4], "rb") as f:
     tsv = f.read().split(b"\n")[1:-1]
-assert len(tsv) == 3 * 177 and all(len(r.split(b"\t")) == 10 for r in tsv)
+assert len(tsv) == 3 * 177 and all(len(r.split(b"\t")) == 14 for r in tsv)
 assert tsv[177].split(b"\t")[0] == b"tab\\tand\\nnewline.wkt"
 assert tsv[0].split(b"\t")[0] == b'a "quoted"\\\\name.wkt'
 EOF2
@@ -386,7 +386,7 @@ help)
     "$tool" $args | grep -q '^Usage:' || fail "ostrel $args"
   done
   "$tool" --version | grep -Eq '^ostrel [0-9]+\.[0-9]+\.[0-9]+$' || fail "--version"
-  for args in "" "info --format xml" "convert --to wkb" "convert --digits 0" "convert --digits 18" \
+  for args in "" "info --format xml" "convert --to xml" "convert --digits 0" "convert --digits 18" \
     "info --geometry --radians" "frobnicate" "info --head -1" "info --head x" \
     "info --max-errors -1" "join" "join a.wkt" "join --threads 0 a b" "contains" \
     "simplify" "simplify --tolerance 1 --algorithm x"; do
@@ -615,6 +615,230 @@ simplify)
   expect_line out.wkt "ORIGINALSRID=EPSG:4326;LINESTRING(179 0, -179 0)"
   expect_eq "tolerance -1" "$(status /dev/null /dev/null "$tool" simplify --tolerance -1 values.wkt)" 2
   expect_eq "tolerance nan" "$(status /dev/null /dev/null "$tool" simplify --tolerance nan values.wkt)" 2
+forms)
+  # Every form through convert. Columns 3-8 of the tsv: kind, shape and the
+  # counts of points, lines, polys and rings.
+  parts() { "$tool" info --format tsv "$@" | awk -F'\t' 'NR > 1 { print $3, $4, $5, $6, $7, $8 }'; }
+  # changed A B: how many values of A and B (same order) differ in kind or hash
+  changed() { paste -d' ' <(hashes "$1") <(hashes "$2") | awk '$1 != $3 || $2 != $4' | wc -l; }
+  # noted FILE: the count of the writer's note on values that read back with
+  # another hash (its own read-back check), 0 without the note
+  noted() { { grep -o 'note: [0-9]* values\? reads\? back' "$1" || echo 'note: 0'; } | awk '{ print $2 }'; }
+  # Round trips OWKT -> FORM -> OWKT of the bundled data, read geographic and
+  # planar. The table gives, per form, how many values come back with another
+  # hash (geography countries, cities; geometry countries, cities):
+  # - legacy keeps everything: its coordinates are those of the plain stream
+  #   and its fixed attributes (WGS84, interior-left; no SRID, no bias) are
+  #   what these values have;
+  # - wkt and ewkt write 6 significant digits;
+  # - legacy-compressed rounds to the grid 10^-7 (radians when geographic);
+  #   planar floats that already sit on it keep their hash;
+  # - wkb, ewkb, sqlserver and oracle give planar values the bias of their
+  #   first coordinate, where OWKT text gives none: the floats differ;
+  # - geographic points survive wkb, ewkb, sqlserver and oracle exactly;
+  #   polygons do not all: the wkb reader densifies edges longer than about
+  #   0.09 degrees, wkb and ewkb orient rings interior-left (the data's rings
+  #   wind the other way), and sqlserver and oracle clean rings, which merges
+  #   consecutive vertices that fall on one grid point (5 countries have
+  #   them).
+  # The shape, kind and part counts always come back, and the writer's own
+  # read-back check must count exactly the values found changed here.
+  while read -r form geog_countries geog_cities geom_countries geom_cities; do
+    from=${form%-compressed}
+    for kind in --geography --geometry; do
+      for file in countries.wkt cities.wkt; do
+        case $kind/$file in
+        --geography/countries.wkt) expected=$geog_countries ;;
+        --geography/cities.wkt) expected=$geog_cities ;;
+        --geometry/countries.wkt) expected=$geom_countries ;;
+        *) expected=$geom_cities ;;
+        esac
+        # wkt and wkb do not say the family: it is read as it was written.
+        again=""
+        case $form in wkt | wkb) again=$kind ;; esac
+        what="$form $kind $file"
+        "$tool" convert $kind "$data/$file" >orig.owkt
+        expect_eq "$what status" "$(status one.txt note.txt "$tool" convert --to "$form" orig.owkt)" 0
+        expect_eq "$what lines" "$(wc -l <one.txt)" "$(wc -l <orig.owkt)"
+        "$tool" convert --from "$from" $again one.txt >back.owkt
+        expect_eq "$what parts" "$(parts back.owkt)" "$(parts orig.owkt)"
+        expect_eq "$what changed hashes" "$(changed orig.owkt back.owkt)" "$expected"
+        expect_eq "$what noted" "$(noted note.txt)" "$expected"
+        if [ "$kind" = --geography ] && [ -n "$again" ]; then
+          expect_line note.txt "ostrel: note: $(wc -l <orig.owkt) geographic values were written as $form, which does not say so: read them back with --geography"
+        fi
+        # A second trip changes nothing more, but where reading a geography
+        # repeats work whose result depends on the input it is given: the
+        # wkb reader densifies again the edges of a densified ring that now
+        # measure just over its step, wkt rounds the new midpoints to 6
+        # digits, and the ewkb reader's cleaning of a reversed ring merges a
+        # vertex it kept the first time (countries only; cities are points).
+        case $form/$kind/$file in
+        wkt/--geography/countries.wkt | wkb/--geography/countries.wkt | ewkb/--geography/countries.wkt) ;;
+        *)
+          "$tool" convert --to "$form" back.owkt 2>/dev/null | "$tool" convert --from "$from" $again >back2.owkt
+          expect_eq "$what second trip" "$(changed back.owkt back2.owkt)" 0
+          ;;
+        esac
+      done
+    done
+  done <<'EOF2'
+wkt 177 243 177 243
+ewkt 177 243 177 243
+wkb 177 0 177 243
+ewkb 177 0 177 243
+sqlserver 5 0 177 243
+oracle 5 0 177 243
+legacy 0 0 0 0
+legacy-compressed 177 243 21 1
+EOF2
+
+  # Guessing: each binary form is recognised from its first line (planar
+  # sqlserver values have SRID 0 and so start like big-endian WKB), said on
+  # standard error, and reads as with --from; text is OWKT, without a word.
+  for form in wkb ewkb sqlserver oracle legacy legacy-compressed; do
+    from=${form%-compressed}
+    for kind in --geography --geometry; do
+      "$tool" convert $kind --to "$form" "$data/cities.wkt" >one.txt 2>/dev/null
+      again=""
+      [ "$form" = wkb ] && again=$kind
+      # Planar EWKB has no SRID: its bytes are WKB, and read as such.
+      guess=$from
+      [ "$form/$kind" = ewkb/--geometry ] && guess=wkb
+      "$tool" info $again one.txt >/dev/null 2>err.txt
+      expect_eq "guess $form $kind" "$(cat err.txt)" \
+        "ostrel: reading $guess (guessed from line 1; use --from to choose)"
+      expect_eq "guessed $form $kind values" "$(hashes $again one.txt 2>/dev/null)" \
+        "$(hashes --from "$from" $again one.txt)"
+    done
+  done
+  # Big-endian WKB, and EWKT (which OWKT reads: no word about it).
+  "$tool" convert <<<'00000000013FF00000000000004000000000000000' >out.txt 2>err.txt
+  expect_line out.txt "BIAS=1:2;POINT(1 2)"
+  expect_line err.txt "ostrel: reading wkb (guessed from line 1; use --from to choose)"
+  "$tool" info --format tsv <<<'SRID=4326;POINT(1 2)' >out.txt 2>err.txt
+  expect_eq "ewkt guessed as owkt" "$(cut -f3,11 out.txt | tail -n 1)" "$(printf 'Geography\towkt')"
+  expect_eq "no word for owkt" "$(wc -c <err.txt)" 0
+  # Per file, named when there are several; hexadecimal no form has is said
+  # too (and then fails as OWKT).
+  "$tool" convert --geometry --to ewkb "$data/cities.wkt" >cities.ewkb 2>/dev/null
+  "$tool" info "$data/cities.wkt" cities.ewkb >/dev/null 2>err.txt
+  expect_eq "guess per file" "$(cat err.txt)" \
+    "ostrel: reading wkb (guessed from line 1 of cities.ewkb; use --from to choose)"
+  expect_eq "unknown hex status" "$(status /dev/null err.txt "$tool" info <<<'DEADBEEF')" 1
+  expect_line err.txt "ostrel: cannot tell the form; reading owkt (guessed from line 1; use --from to choose)"
+
+  # Hexadecimal lines: 0x (SQL Server) and \x (psql's bytea) prefixes, lower
+  # case, as PostgreSQL prints them; what psql -At prints for ST_AsEWKB.
+  "$tool" convert --geography --to ewkb "$data/cities.wkt" >plain.hex
+  sed 's/^/0x/' plain.hex >ox.hex
+  sed 's/^/\\x/' plain.hex | tr 'A-F' 'a-f' >bytea.hex
+  for file in ox.hex bytea.hex; do
+    expect_eq "$file" "$(hashes --from ewkb "$file")" "$(hashes --from ewkb plain.hex)"
+  done
+  expect_eq "psql pipeline" "$("$tool" convert --from ewkb --to owkt <bytea.hex | hashes)" \
+    "$(hashes --geography "$data/cities.wkt")"
+
+  # Bad lines: not hexadecimal (columns count blanks and prefix), a reader
+  # that throws, a reader that gives Unknown; the good lines still come.
+  printf '%s\n' '0101000000000000000000F03F0000000000000040' '  0x01010000zz' '01010' '0x' \
+    '0101000000000000000000F03F' '0109000000' '\x0101000000000000000000084000000000000010400' \
+    >bad.hex
+  expect_eq "bad hex status" "$(status out.txt err.txt "$tool" convert --from wkb bad.hex)" 1
+  expect_line err.txt "bad.hex:2:13: expected a hexadecimal digit, found 'z'"
+  expect_line err.txt "bad.hex:3:5: an odd number of hexadecimal digits (5): the last byte is cut"
+  expect_line err.txt "bad.hex:4:3: expected hexadecimal digits after the prefix"
+  expect_line err.txt "bad.hex:5:1: cannot read as wkb: unexpected end of stream"
+  expect_line err.txt "bad.hex:6:1: the wkb reader gives Unknown: an unknown type code, a member its collection does not allow, or collections nested too deep"
+  expect_line err.txt "bad.hex:7:45: an odd number of hexadecimal digits (43): the last byte is cut"
+  expect_eq "bad hex messages" "$(wc -l <err.txt)" 6
+  expect_eq "bad hex written" "$(cat out.txt)" "BIAS=1:2;POINT(1 2)"
+  expect_eq "null sqlserver" "$(status /dev/null err.txt "$tool" info --from sqlserver <<<'FFFFFFFF0104')" 1
+  expect_line err.txt "<stdin>:1:1: the sqlserver reader gives Unknown: a null value (SRID -1), a clear valid bit, a shape type it does not know, or parts that overlap"
+  "$tool" info --from legacy <<<'07AA0000000000000009' >/dev/null 2>err.txt || true
+  expect_line err.txt "<stdin>:1:1: cannot read as legacy: unknown spatial type"
+  # A forced kind that the reader's own rule contradicts.
+  "$tool" convert --geometry --to sqlserver <<<'POINT(1 2)' >planar.hex 2>/dev/null
+  expect_eq "forced kind" "$(status /dev/null err.txt "$tool" info --geography --from sqlserver planar.hex)" 1
+  expect_line err.txt "planar.hex:1:1: the sqlserver reader chose planar (SRID 0 outside the geography range [4120, 5000): planar), not geographic as --geography asks"
+
+  # Values a form cannot hold: refused with the reason, not written.
+  while IFS='|' read -r form text message; do
+    expect_eq "$form '$text' status" "$(status out.txt err.txt "$tool" convert --to "$form" <<<"$text")" 1
+    expect_eq "$form '$text' written" "$(wc -c <out.txt)" 0
+    expect_line err.txt "<stdin>:1:1: $message"
+  done <<'EOF2'
+sqlserver|ORIGINALSRID=EPSG:3857;POINT(1 2)|sqlserver reads SRID 3857 as planar: a geography needs an SRID in [4120, 5000)
+oracle|BIAS=0:0,ORIGINALSRID=EPSG:4326;POINT(1 2)|oracle reads SRID 4326 as geographic: a planar value needs an SRID outside [4120, 5000)
+ewkb|BIAS=0:0,ORIGINALSRID=EPSG:3857;POINT(1 2)|ewkb cannot hold the SRID EPSG:3857 of a planar value: an SRID there marks a geography
+ewkt|ORIGINALSRID=ESRI:102100;POINT(1 2)|ewkt cannot hold a geography with SRID ESRI:102100: only an EPSG SRID marks a geography, it would read back planar
+legacy|POINT EMPTY|legacy cannot hold this value: it reads back as planar MultiPoint of 0 points, 0 lines, 0 polygons, 0 rings, not planar Point of 0 points, 0 lines, 0 polygons, 0 rings
+oracle|LINESTRING EMPTY|oracle cannot hold this value: what is written does not read back (overflow; len:10, pos:10, newPos:14)
+EOF2
+
+  # --srid, and the family and SRID each reader chose, with its reason
+  # (info's last columns: form, storage format, SRID, why).
+  "$tool" convert --geography --to legacy <<<'POINT(1 2)' >geog.legacy 2>/dev/null
+  "$tool" convert --geography --to sqlserver <<<'POINT(1 2)' >geog.sqlserver 2>/dev/null
+  while IFS='|' read -r args text expected; do
+    # shellcheck disable=SC2086
+    got=$("$tool" info --format tsv $args <<<"$text" | awk -F'\t' 'NR == 2 { print $3 "|" $11 "|" $12 "|" $13 "|" $14 }')
+    expect_eq "info $args '$text'" "$got" "$expected"
+  done <<EOF2
+|POINT(1 2)|Geometry|owkt|default|Unknown:0|plain text reads planar; no SRID
+--srid 3857|POINT(1 2)|Geometry|owkt|default|EPSG:3857|plain text reads planar; SRID from --srid
+--geography|POINT(1 2)|Geography|owkt|default|EPSG:4326|--geography; SRID EPSG:4326 by default
+--srid 3857|ORIGINALSRID=EPSG:4269;POINT(1 2)|Geography|owkt|default|EPSG:4269|an SRID in the attributes reads geographic; SRID from the attributes
+|BIAS=1:1;POINT(1 2)|Geometry|owkt|default|Unknown:0|a bias in the attributes reads planar; no SRID
+--from wkt|POINT(1 2)|Geometry|wkt|default|Unknown:0|no --srid, --geography or --geometry: planar; no SRID in the line
+--from wkt --geography|POINT(1 2)|Geography|wkt|default|EPSG:4326|--geography; no SRID in the line: EPSG:4326 by default
+--from wkt --srid 4326|POINT(1 2)|Geography|wkt|default|EPSG:4326|--srid 4326 in the geography range [4120, 5000); SRID from --srid
+--from wkt --srid 3857|POINT(1 2)|Geometry|wkt|default|EPSG:3857|--srid 3857 outside the geography range [4120, 5000); SRID from --srid
+--from ewkt|POINT(1 2)|Geometry|ewkt|default|Unknown:0|no SRID in the line reads planar
+--from ewkt --srid 4269|POINT(1 2)|Geography|ewkt|default|EPSG:4269|SRID 4269 from --srid reads geographic
+--from ewkt --srid 4269|SRID=4326;POINT(1 2)|Geography|ewkt|default|EPSG:4326|SRID 4326 in the line reads geographic
+--from ewkb --srid 4326|0101000000000000000000F03F0000000000000040|Geography|ewkb|default|EPSG:4326|SRID 4326 from --srid reads geographic
+|$(cat geog.sqlserver)|Geography|sqlserver|default|EPSG:4326|SRID 4326 in the geography range [4120, 5000)
+--srid 4269|$(cat geog.sqlserver)|Geography|sqlserver|default|EPSG:4326|SRID 4326 in the geography range [4120, 5000); --srid not used: the line carries an SRID
+|$(cat planar.hex)|Geometry|sqlserver|default|Unknown:0|SRID 0 outside the geography range [4120, 5000): planar
+|$(cat geog.legacy)|Geography|legacy|legacy|EPSG:4326|category 1 in the stream: geographic; legacy values have SRID EPSG:4326
+--srid 4269|$(cat geog.legacy)|Geography|legacy|default|EPSG:4269|category 1 in the stream: geographic; SRID from --srid (in the default format)
+EOF2
+  # The same columns in json, and --srid reaching a form that carries it.
+  "$tool" info --format jsonl --from wkt --srid 4326 <<<'POINT(1 2)' >out.jsonl
+  python3 -c 'import json, sys; r = json.load(open(sys.argv[1])); assert (r["form"], r["format"], r["srid"]) == ("wkt", "default", "EPSG:4326"), r; assert r["why"].startswith("--srid 4326"), r' out.jsonl ||
+    fail "json reading columns: $(cat out.jsonl)"
+  expect_eq "--srid to ewkt" "$("$tool" convert --from wkt --srid 4326 --to ewkt <<<'POINT(1 2)')" "SRID=4326;POINT(1 2)"
+  expect_eq "--srid to sqlserver" "$("$tool" convert --srid 3857 --to sqlserver <<<'POINT(1 2)' 2>/dev/null | cut -c1-8)" "110F0000"
+
+  # legacy-compressed: the precision byte (offset 9) and the grid.
+  for p in 2 9; do
+    "$tool" convert --to legacy-compressed --precision $p <<<'POINT(1.23456 2.5)' >lc.hex 2>/dev/null
+    expect_eq "precision byte $p" "$(cut -c19-20 lc.hex)" "0$p"
+  done
+  "$tool" convert --to legacy-compressed --precision 2 <<<'POINT(1.23456 2.5)' 2>/dev/null | "$tool" convert >out.txt
+  expect_line out.txt "POINT(1.23 2.5)"
+  expect_eq "default precision" "$("$tool" convert --geography --to legacy-compressed <<<'POINT(1 2)' 2>/dev/null | cut -c19-20)" 07
+
+  # Z and M dropped by the interchange readers are counted.
+  printf '%s\n' 'POINT Z (1 2 3)' 'POINT(1 2)' >zm.wkt
+  expect_eq "wkt lost-zm" "$("$tool" info --from wkt --summary zm.wkt | summary_field lost-zm)" 1
+  expect_eq "wkb lost-zm" "$("$tool" info --from wkb --summary <<<'01E9030000000000000000F03F00000000000000400000000000000840' | summary_field lost-zm)" 1
+  # An Oracle line of three ordinates per point: LINESTRING(0 0 5, 1 1 5).
+  oracle_z=0100BA0B00000000000001000000020000000100000000000000000000000000000000000000000000000000000000001440000000000000F03F000000000000F03F0000000000001440
+  expect_eq "oracle lost-zm" "$("$tool" info --from oracle --summary <<<"$oracle_z" | summary_field lost-zm)" 1
+  expect_eq "oracle z dropped" "$("$tool" convert --from oracle <<<"$oracle_z" 2>/dev/null)" "LINESTRING(0 0, 1 1)"
+
+  # Usage errors.
+  for args in "info --from legacy-compressed" "convert --from wkb --radians" "convert --to wkb --digits 6" \
+    "convert --precision 3" "convert --to legacy --precision 3" "info --srid -1" "info --srid 16777216" \
+    "convert --to frob"; do
+    # shellcheck disable=SC2086
+    expect_eq "usage error status of '$args'" "$(status /dev/null err.txt "$tool" $args </dev/null)" 2
+  done
+  # --radians with a form guessed from the file: the file is refused.
+  expect_eq "radians guessed" "$(status /dev/null err.txt "$tool" info --radians plain.hex)" 1
+  expect_line err.txt "ostrel: plain.hex: --radians reads owkt only, not ewkb"
   ;;
 
 *) fail "unknown case $case" ;;

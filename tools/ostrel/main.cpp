@@ -29,7 +29,10 @@ char const* ExitStatusHelp() {
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
 
-  CLI::App app{"Reads spatial values from OWKT text, one value per line.", "ostrel"};
+  CLI::App app{
+      "Reads spatial values, one value per line: OWKT, WKT and EWKT text, or WKB, EWKB, SQL "
+      "Server, Oracle and legacy bytes in hexadecimal.",
+      "ostrel"};
   app.set_version_flag("--version", "ostrel " OSTREL_TOOL_VERSION);
   app.require_subcommand(1);
   app.footer(ostrel_tool::ExitStatusHelp());

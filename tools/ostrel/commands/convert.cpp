@@ -1,5 +1,7 @@
-// ostrel convert: every value written back, one per line, in the form
-// --to names (see common/writer.hpp; OWKT by default, lossless).
+// ostrel convert: every value read (in the form --from names, or the one
+// guessed) written back, one per line, in the form --to names (see
+// common/forms.hpp and common/writer.hpp; OWKT by default, lossless). A
+// value the target form cannot hold is a bad line, not a changed line.
 
 #include <cstdint>
 #include <iostream>
@@ -42,7 +44,8 @@ int RunConvert(ConvertOptions& options) {
 
 Runner AddConvert(CLI::App& app) {
   auto options = std::make_shared<ConvertOptions>();
-  auto* command = app.add_subcommand("convert", "Write every value back as OWKT, one per line");
+  auto* command = app.add_subcommand(
+      "convert", "Write every value in another form (OWKT by default), one per line");
   AddInputOptions(*command, options->input);
   AddOutputOptions(*command, options->output);
   command->footer(
@@ -51,7 +54,12 @@ Runner AddConvert(CLI::App& app) {
           "values of the same kind with the same attributes, coordinates and hashes:\n"
           "numbers get as many digits as that needs, a geographic value with default\n"
           "attributes is marked ORIGINALSRID=EPSG:4326, a planar one with an SRID BIAS=0:0,\n"
-          "and winding orders and SR-ORG are spelled as the reader expects.\n\n") +
+          "and winding orders and SR-ORG are spelled as the reader expects.\n\n"
+          "Other forms are checked by reading each value back: one the form cannot hold\n"
+          "(another family, shape type or number of parts, an SRID it would change, bytes\n"
+          "that do not read) is a bad line with the reason and is not written; what the\n"
+          "form changes by its nature (digits, bias, densified edges, oriented rings, the\n"
+          "compressed grid, attributes it has no place for) is counted in a note.\n\n") +
       ExitStatusHelp());
   return [options, command] { return *command ? RunConvert(*options) : -1; };
 }

@@ -1,5 +1,7 @@
-// ostrel info: the kind, shape, part counts and hash of every value, and
-// with --summary the totals, failures, values that lost Z or M, and timing.
+// ostrel info: the kind, shape, part counts and hash of every value, how it
+// was read (the input form, the storage format the reader built, the SRID,
+// and why the reader chose that family and SRID), and with --summary the
+// totals, failures, values that lost Z or M, and timing.
 //
 // Sizes are counted through the public shape ranges only (GetPoints,
 // GetLines, GetPolys), so the figures are what any caller of the library
@@ -15,6 +17,7 @@
 #include <string>
 
 #include "commands/commands.hpp"
+#include "common/forms.hpp"
 #include "common/input.hpp"
 #include "common/output.hpp"
 #include "ostrel/spatial/geography.hpp"
@@ -82,7 +85,21 @@ void PrintTextHeader() {
   std::cout << std::left << std::setw(11) << "type" << ' ' << std::setw(15) << "shape" << std::right
             << std::setw(8) << "points" << std::setw(7) << "lines" << std::setw(7) << "polys"
             << std::setw(7) << "rings" << std::setw(12) << "coordinates" << std::setw(21) << "hash"
-            << "  source\n";
+            << "  " << std::left << std::setw(10) << "form" << std::setw(8) << "format"
+            << std::setw(17) << "srid" << std::setw(48) << "why" << std::right << " source\n";
+}
+
+// How a value was read: the columns after the hash.
+struct Reading {
+  char const* form;
+  char const* format;
+  std::string srid;
+};
+
+Reading ReadingOf(Source const& source, Spatial const& value) {
+  bool const coordinates = value.IsGeometry() || value.IsGeography();
+  return {FormName(source.form), StorageFormat(value),
+          coordinates ? ostrel::to_string(OriginalSrid(value)) : std::string("-")};
 }
 
 std::string JsonValue(Source const& source, Spatial const& value, Counts const& n) {
@@ -94,7 +111,10 @@ std::string JsonValue(Source const& source, Spatial const& value, Counts const& 
      << ",\"coordinates\":"
      << n.coordinates
      // A string: 64-bit hashes do not fit the doubles many JSON readers use.
-     << ",\"hash\":\"" << value.GetHash() << "\"}";
+     << ",\"hash\":\"" << value.GetHash() << '"';
+  Reading const r = ReadingOf(source, value);
+  os << ",\"form\":\"" << r.form << "\",\"format\":\"" << r.format
+     << "\",\"srid\":" << JsonString(r.srid) << ",\"why\":" << JsonString(source.why) << '}';
   return os.str();
 }
 
@@ -102,15 +122,21 @@ void PrintValue(std::string const& format, Source const& source, Spatial const& 
                 Counts const& n) {
   auto type = ostrel::to_string(value.GetCoordinateType());
   auto shape = ostrel::to_string(value.GetShapeType());
+  Reading const r = ReadingOf(source, value);
   if (format == "tsv") {
     std::cout << TsvField(source.name) << '\t' << source.line << '\t' << type << '\t' << shape
               << '\t' << n.points << '\t' << n.lines << '\t' << n.polys << '\t' << n.rings << '\t'
-              << n.coordinates << '\t' << value.GetHash() << '\n';
+              << n.coordinates << '\t' << value.GetHash() << '\t' << r.form << '\t' << r.format
+              << '\t' << r.srid << '\t' << TsvField(source.why) << '\n';
   } else {
+    // The source stays the last column, so the columns before it align
+    // whatever the length of the file names.
     std::cout << std::left << std::setw(11) << type << ' ' << std::setw(15) << shape << std::right
               << std::setw(8) << n.points << std::setw(7) << n.lines << std::setw(7) << n.polys
               << std::setw(7) << n.rings << std::setw(12) << n.coordinates << std::setw(21)
-              << value.GetHash() << "  " << source.name << ':' << source.line << '\n';
+              << value.GetHash() << "  " << std::left << std::setw(10) << r.form << std::setw(8)
+              << r.format << std::setw(17) << r.srid << std::setw(48) << source.why << std::right
+              << ' ' << source.name << ':' << source.line << '\n';
   }
 }
 
@@ -174,7 +200,8 @@ int RunInfo(InfoOptions const& options) {
   Totals totals;
   if (options.format == "text") PrintTextHeader();
   if (options.format == "tsv") {
-    std::cout << "file\tline\ttype\tshape\tpoints\tlines\tpolys\trings\tcoordinates\thash\n";
+    std::cout << "file\tline\ttype\tshape\tpoints\tlines\tpolys\trings\tcoordinates\thash"
+                 "\tform\tformat\tsrid\twhy\n";
   }
   if (json) records.Begin();
   std::uint64_t shown = 0;
@@ -213,8 +240,8 @@ int RunInfo(InfoOptions const& options) {
 
 Runner AddInfo(CLI::App& app) {
   auto options = std::make_shared<InfoOptions>();
-  auto* command =
-      app.add_subcommand("info", "Print the kind, shape, part counts and hash of every value");
+  auto* command = app.add_subcommand(
+      "info", "Print the kind, shape, part counts and hash of every value, and how it was read");
   AddInputOptions(*command, options->input);
   command
       ->add_option("--format", options->format,
@@ -231,7 +258,12 @@ Runner AddInfo(CLI::App& app) {
                    "print only the first N values\n(all are still read and counted)")
       ->check(NonNegative())
       ->type_name("N");
-  command->footer(ExitStatusHelp());
+  command->footer(
+      std::string("After the hash: the form the line was read as, the storage format of the value\n"
+                  "the reader built (default, legacy or ogr), its original SRID, and why the\n"
+                  "reader chose its family and SRID (for example \"SRID 4326 in the geography\n"
+                  "range [4120, 5000)\"); text output keeps the source last.\n\n") +
+      ExitStatusHelp());
   return [options, command] { return *command ? RunInfo(*options) : -1; };
 }
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -12,10 +13,13 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
 #include "common/progress.hpp"
+#include "ostrel/spatial/geography.hpp"
+#include "ostrel/spatial/geometry.hpp"
 #include "ostrel/text/owkt.hpp"
 
 namespace ostrel_tool {
@@ -44,20 +48,40 @@ CLI::Validator const& NonNegative() {
 
 void AddInputOptions(CLI::App& app, InputOptions& options) {
   app.add_option("files", options.files,
-                 "OWKT files, one value per line; '-' or none reads standard input;\n"
+                 "files, one value per line; '-' or none reads standard input;\n"
                  "files ending in .gz are decompressed");
+  app.add_option("--from", options.from,
+                 "the form of the lines: owkt, wkt or ewkt text; wkb, ewkb, sqlserver,\n"
+                 "oracle or legacy (plain or compressed) as one hexadecimal value per\n"
+                 "line (0x or \\x prefix accepted); default: guessed from the first\n"
+                 "non-empty line of each file (said on standard error unless owkt)")
+      ->check(CLI::IsMember(InputFormNames()))
+      ->type_name("FORM");
   auto* geography = app.add_flag("--geography", options.geography,
                                  "read every value as geographic (longitude latitude, degrees)");
   auto* geometry = app.add_flag("--geometry", options.geometry, "read every value as planar");
   auto* radians = app.add_flag("--radians", options.radians,
-                               "geographic coordinates are in radians (implies --geography)");
+                               "geographic coordinates are in radians (implies --geography;\n"
+                               "owkt only)");
   geography->excludes(geometry);
   radians->excludes(geometry);
+  app.add_option("--srid", options.srid,
+                 "the SRID EPSG:N for values whose line carries none (owkt without an\n"
+                 "SRID attribute, wkt, wkb, legacy; ewkt and ewkb read as if the line\n"
+                 "carried it); plain wkt and wkb read geographic when N is in\n"
+                 "[4120, 5000) unless --geography or --geometry decides")
+      ->check(CLI::Range(0, 0xFFFFFF))
+      ->type_name("N");
   app.add_option("--max-errors", options.max_errors,
                  "report at most N bad lines (the rest are counted)")
       ->check(NonNegative())
       ->type_name("N")
       ->capture_default_str();
+  app.parse_complete_callback([&app, &options] {
+    if (app.count("--radians") > 0 && !options.from.empty() && options.from != "owkt") {
+      throw CLI::ValidationError("--radians", "reads owkt only, not " + options.from);
+    }
+  });
 }
 
 namespace {
@@ -239,6 +263,284 @@ void FileError(std::string const& name, std::string const& what) {
 
 std::uint64_t g_unreported = 0;
 
+using ostrel::SpatialPtr;
+using ostrel::SRID;
+
+// What reading one line gave: a value, with why the reader chose its family
+// and SRID, or the 0-based offset in the line's text and the reason it gave
+// none.
+struct LineRead {
+  SpatialPtr value;
+  std::string why;
+  bool lost_ordinates = false;
+  std::size_t offset = 0;
+  std::string error;
+};
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(a[i])) !=
+        std::toupper(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ContainsNoCase(std::string_view text, std::string_view word) {
+  for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
+    if (EqualsNoCase(text.substr(i, word.size()), word)) return true;
+  }
+  return false;
+}
+
+// A WKT text with a Z, M, ZM or MZ marker: the readers keep x and y only.
+bool HasDimensionMarker(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (!std::isalpha(static_cast<unsigned char>(text[i]))) {
+      ++i;
+      continue;
+    }
+    std::size_t j = i;
+    while (j < text.size() && std::isalpha(static_cast<unsigned char>(text[j]))) ++j;
+    std::string_view const word = text.substr(i, j - i);
+    if (EqualsNoCase(word, "Z") || EqualsNoCase(word, "M") || EqualsNoCase(word, "ZM") ||
+        EqualsNoCase(word, "MZ")) {
+      return true;
+    }
+    i = j;
+  }
+  return false;
+}
+
+// The type code of a WKB value (0 when too short).
+std::uint32_t WkbCode(std::vector<std::uint8_t> const& b) {
+  if (b.size() < 5) return 0;
+  bool const little = b[0] != 0;
+  std::uint32_t code = 0;
+  for (std::size_t i = 0; i < 4; ++i) code = (code << 8) | b[little ? 4 - i : 1 + i];
+  return code;
+}
+
+// Whether the value's header says it has Z or M numbers, which the readers
+// drop (checked on the outermost value or first element).
+bool BinaryHasZOrM(Form form, std::vector<std::uint8_t> const& b) {
+  switch (form) {
+    case Form::Wkb: return WkbCode(b) >= 1000;
+    case Form::Ewkb: return (WkbCode(b) & 0xC0000000) != 0;
+    case Form::SqlServer: return b.size() > 5 && (b[5] & 0x03) != 0;
+    case Form::Oracle: {
+      if (b.size() < 6) return false;
+      std::uint32_t gtype = 0;
+      for (std::size_t i = 0; i < 4; ++i) gtype |= static_cast<std::uint32_t>(b[2 + i]) << (8 * i);
+      return gtype / 1000 % 256 > 2;
+    }
+    default: return false;
+  }
+}
+
+// EWKB bytes without an SRID given the SRID flag and `srid` after the code.
+void InsertSrid(std::vector<std::uint8_t>& b, std::uint32_t srid) {
+  if (b.size() < 5) return;
+  bool const little = b[0] != 0;
+  std::size_t const flag_byte = little ? 4 : 1;
+  if ((b[flag_byte] & 0x20) != 0) return;
+  b[flag_byte] |= 0x20;
+  std::uint8_t id[4];
+  for (std::size_t i = 0; i < 4; ++i) {
+    id[little ? i : 3 - i] = static_cast<std::uint8_t>(srid >> (8 * i));
+  }
+  b.insert(b.begin() + 5, id, id + 4);
+}
+
+char const* Family(CoordinateType type) {
+  return type == CoordinateType::Geography ? "geographic" : "planar";
+}
+
+// What the interchange readers give Unknown for.
+std::string UnknownReason(Form form) {
+  std::string const head = std::string("the ") + FormName(form) + " reader gives Unknown: ";
+  switch (form) {
+    case Form::Wkt:
+    case Form::Ewkt:
+      return head +
+             "the text does not parse (a token out of place, text after the shape, or "
+             "collections nested too deep)";
+    case Form::Wkb:
+    case Form::Ewkb:
+      return head +
+             "an unknown type code, a member its collection does not allow, or "
+             "collections nested too deep";
+    case Form::SqlServer:
+      return head +
+             "a null value (SRID -1), a clear valid bit, a shape type it does not know, "
+             "or parts that overlap";
+    default: return head + "an element or triplet that fails its checks";
+  }
+}
+
+// The family plain WKT and WKB are read as, and why.
+CoordinateType PlainFamily(InputOptions const& options, std::string& why) {
+  if (options.radians) return why = "--radians", CoordinateType::Geography;
+  if (options.geography) return why = "--geography", CoordinateType::Geography;
+  if (options.geometry) return why = "--geometry", CoordinateType::Geometry;
+  if (options.srid >= 0) {
+    bool const geographic = InGeographyRange(options.srid);
+    why = "--srid " + std::to_string(options.srid) +
+          (geographic ? " in the geography range [4120, 5000)"
+                      : " outside the geography range [4120, 5000)");
+    return geographic ? CoordinateType::Geography : CoordinateType::Geometry;
+  }
+  why = "no --srid, --geography or --geometry: planar";
+  return CoordinateType::Geometry;
+}
+
+LineRead ReadOwkt(std::string const& text, InputOptions const& options,
+                  ostrel::OWKT::Diagnosis& diagnosis) {
+  LineRead r;
+  try {
+    r.value = ostrel::OWKT::From(text, options.Type(), options.radians, diagnosis);
+  } catch (std::out_of_range const&) {
+  } catch (std::invalid_argument const&) {
+  }
+  if (!diagnosis.IsValue()) {
+    r.value.reset();
+    r.offset = diagnosis.column > 0 ? diagnosis.column - 1 : 0;
+    r.error = diagnosis.message;
+    return r;
+  }
+  r.lost_ordinates = diagnosis.dropped_ordinates > 0;
+  // The attribute section: the text before a ';' that comes before the body.
+  std::size_t const semicolon = text.find(';');
+  std::string_view const section =
+      semicolon < text.find('(') ? std::string_view(text).substr(0, semicolon) : std::string_view();
+  bool const srid_given = ContainsNoCase(section, "SRID");
+  if (options.radians) {
+    r.why = "--radians";
+  } else if (options.geography) {
+    r.why = "--geography";
+  } else if (options.geometry) {
+    r.why = "--geometry";
+  } else if (r.value->IsGeography()) {
+    r.why = srid_given ? "an SRID in the attributes reads geographic"
+                       : "geographic attributes in the text";
+  } else if (section.empty()) {
+    r.why = "plain text reads planar";
+  } else {
+    r.why = ContainsNoCase(section, "BIAS") ? "a bias in the attributes reads planar"
+                                            : "the attributes read planar";
+  }
+  if (srid_given) {
+    r.why += "; SRID from the attributes";
+  } else if (options.srid >= 0 && (r.value->IsGeometry() || r.value->IsGeography())) {
+    r.value = WithSrid(std::move(r.value), SRID(SRID::Authority::EPSG, options.srid));
+    r.why += "; SRID from --srid";
+  } else if (r.value->IsGeography()) {
+    r.why += "; SRID EPSG:4326 by default";
+  } else {
+    r.why += "; no SRID";
+  }
+  return r;
+}
+
+LineRead ReadOther(Form form, std::string& text, std::vector<std::uint8_t>& bytes,
+                   InputOptions const& options) {
+  LineRead r;
+  bool const given = options.srid >= 0;
+  auto const srid = static_cast<std::uint32_t>(options.srid);
+  CoordinateType family = CoordinateType::Geometry;
+  std::string family_why;
+  bool carried = false;  // the line carries an SRID
+  if (form == Form::Wkt || form == Form::Wkb) family = PlainFamily(options, family_why);
+  if (form == Form::Ewkt) {
+    carried = text.size() >= 6 && EqualsNoCase(std::string_view(text).substr(0, 4), "SRID");
+    if (given && !carried) text = "SRID=" + std::to_string(srid) + ";" + text;
+  }
+  if (form == Form::Ewkb) {
+    carried = bytes.size() >= 5 && (WkbCode(bytes) & 0x20000000) != 0;
+    if (given && !carried) InsertSrid(bytes, srid);
+  }
+  try {
+    r.value = IsBinary(form) ? ReadBytes(form, bytes, family) : ReadText(form, text, family);
+  } catch (std::exception const& e) {
+    r.value.reset();
+    r.error = std::string("cannot read as ") + FormName(form) + ": " + e.what();
+    return r;
+  }
+  // Read before --srid may replace the value.
+  bool const geographic = r.value->IsGeography();
+  bool const planar_or_geographic = r.value->IsGeometry() || geographic;
+  if (!planar_or_geographic && form != Form::Legacy) {
+    r.value.reset();
+    r.error = UnknownReason(form);
+    return r;
+  }
+  r.lost_ordinates = IsBinary(form) ? BinaryHasZOrM(form, bytes) : HasDimensionMarker(text);
+  unsigned int const number = OriginalSrid(*r.value).GetID();
+  switch (form) {
+    case Form::Wkt:
+    case Form::Wkb:
+      r.why = family_why;
+      if (given) {
+        r.value = WithSrid(std::move(r.value), SRID(SRID::Authority::EPSG, srid));
+        r.why += "; SRID from --srid";
+      } else {
+        r.why +=
+            geographic ? "; no SRID in the line: EPSG:4326 by default" : "; no SRID in the line";
+      }
+      break;
+    case Form::Ewkt:
+    case Form::Ewkb:
+      r.why = geographic ? "SRID " + std::to_string(number) +
+                               (carried ? " in the line reads geographic"
+                                        : " from --srid reads geographic")
+                         : std::string("no SRID in the line reads planar");
+      break;
+    case Form::SqlServer:
+    case Form::Oracle:
+      r.why = "SRID " + std::to_string(number) +
+              (geographic ? " in the geography range [4120, 5000)"
+                          : " outside the geography range [4120, 5000): planar");
+      if (given && srid != number) r.why += "; --srid not used: the line carries an SRID";
+      break;
+    default:
+      if (!planar_or_geographic) {
+        r.why = "category 2 in the stream: a value with no coordinates";
+      } else {
+        r.why = std::string("category ") +
+                (geographic ? "1 in the stream: geographic" : "0 in the stream: planar");
+        if (given) {
+          r.value = WithSrid(std::move(r.value), SRID(SRID::Authority::EPSG, srid));
+          r.why += "; SRID from --srid (in the default format)";
+        } else {
+          r.why +=
+              geographic ? "; legacy values have SRID EPSG:4326" : "; legacy values have no SRID";
+        }
+      }
+  }
+  // The families of the forms that decide for themselves against a forced
+  // kind: nothing is turned into the other family.
+  CoordinateType const forced = options.Type();
+  if (form != Form::Wkt && form != Form::Wkb && forced != CoordinateType::Unknown &&
+      planar_or_geographic && r.value->GetCoordinateType() != forced) {
+    r.error = std::string("the ") + FormName(form) + " reader chose " +
+              Family(r.value->GetCoordinateType()) + " (" + r.why + "), not " + Family(forced) +
+              " as " + (options.geometry ? "--geometry" : "--geography") + " asks";
+    r.value.reset();
+  }
+  return r;
+}
+
+// Why a file cannot be read in the form chosen for it, or empty.
+std::string Unusable(Form form, InputOptions const& options) {
+  if (options.radians && form != Form::Owkt) {
+    return std::string("--radians reads owkt only, not ") + FormName(form);
+  }
+  return {};
+}
+
 }  // namespace
 
 void HideProgress() { TheProgress().Hide(); }
@@ -251,9 +553,10 @@ ReadTotals ReadValues(InputOptions const& options,
   Reporter reporter(options.max_errors);
   Progress& progress = TheProgress();
   progress.Start();
-  CoordinateType const type = options.Type();
   std::string text;
+  std::vector<std::uint8_t> bytes;
   ostrel::OWKT::Diagnosis diagnosis;
+  std::optional<Form> const given = FormByName(options.from);
   for (auto const& file : files) {
     std::string error;
     auto source = Open(file, error);
@@ -263,8 +566,10 @@ ReadTotals ReadValues(InputOptions const& options,
       continue;
     }
     LineReader reader(std::move(source));
-    Source where{file == "-" ? "<stdin>" : file, 0};
+    Source where;
+    where.name = file == "-" ? "<stdin>" : file;
     std::uint64_t const bytes_before = totals.bytes;
+    std::optional<Form> form = given;
     std::string_view line;
     while (reader.Next(line)) {
       ++where.line;
@@ -280,26 +585,57 @@ ReadTotals ReadValues(InputOptions const& options,
       progress.Update(totals.values, totals.bytes);
       if (last == skipped) continue;
       std::string_view const body = line.substr(skipped, last - skipped);
+      if (!form) {
+        std::optional<Form> const guess = GuessForm(body);
+        form = guess.value_or(Form::Owkt);
+        if (form != Form::Owkt || !guess) {
+          HideProgress();
+          std::cout.flush();
+          std::cerr << "ostrel: " << (guess ? "reading " : "cannot tell the form; reading ")
+                    << FormName(*form) << " (guessed from line " << where.line
+                    << (files.size() > 1 ? " of " + where.name : std::string())
+                    << "; use --from to choose)\n";
+        }
+        if (std::string const why = Unusable(*form, options); !why.empty()) {
+          FileError(where.name, why);
+          ++totals.bad_files;
+          break;
+        }
+      }
+      where.form = *form;
       if (auto const nul = body.find('\0'); nul != std::string_view::npos) {
         reporter.BadLine(where, skipped + nul + 1, "a NUL byte: not a line of text");
         continue;
       }
-      text.assign(body);
-      ostrel::SpatialPtr value;
-      try {
-        value = ostrel::OWKT::From(text, type, options.radians, diagnosis);
-      } catch (std::out_of_range const&) {
-      } catch (std::invalid_argument const&) {
+      LineRead read;
+      if (IsBinary(*form)) {
+        std::string why;
+        if (!DecodeHex(body, bytes, read.offset, why)) {
+          reporter.BadLine(where, skipped + read.offset + 1, why);
+          continue;
+        }
+      } else {
+        text.assign(body);
       }
-      if (!diagnosis.IsValue()) {
-        reporter.BadLine(where, skipped + diagnosis.column, diagnosis.message);
+      try {
+        read = *form == Form::Owkt ? ReadOwkt(text, options, diagnosis)
+                                   : ReadOther(*form, text, bytes, options);
+      } catch (std::exception const& e) {
+        // Rebuilding a value with the SRID of --srid validates it again.
+        read.value.reset();
+        read.offset = 0;
+        read.error = e.what();
+      }
+      if (!read.value) {
+        reporter.BadLine(where, skipped + read.offset + 1, read.error);
         continue;
       }
-      if (diagnosis.dropped_ordinates > 0) ++totals.lost_ordinates;
+      if (read.lost_ordinates) ++totals.lost_ordinates;
+      where.why = std::move(read.why);
       ++totals.values;
       progress.Hide();
       try {
-        use(where, *value);
+        use(where, *read.value);
       } catch (std::exception const& e) {
         // What the command cannot do with this value (a collect of another
         // SRID, a form that cannot hold it) is reported like a bad line.

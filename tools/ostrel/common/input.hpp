@@ -1,6 +1,8 @@
 // The shared input layer of the ostrel subcommands: files (plain, gzip or
-// standard input) read line by line, one OWKT value per line, with every
-// line that does not give a value reported as FILE:LINE:COLUMN: why.
+// standard input) read line by line, one value per line in one of the forms
+// of forms.hpp (OWKT unless --from says otherwise or the first line looks
+// like another form), with every line that does not give a value reported
+// as FILE:LINE:COLUMN: why.
 //
 // What a line is: the bytes up to a line feed; a UTF-8 byte-order mark at
 // the start of a file and blanks, tabs and a carriage return at either end
@@ -12,7 +14,21 @@
 // reading it throws (a latitude beyond 90 degrees, a structure the format
 // rejects), or when it loses something (a number that overflows, text after
 // the value that the reader would ignore): the library's diagnosis says where
-// and why. At most `max_errors` bad lines are reported; the others are
+// and why. In the other forms a line is bad when it is not hexadecimal (the
+// binary forms), when the reader throws (its message is the reason), when
+// the reader gives an Unknown value for what it does not support (a legacy
+// stream of an Unknown value aside, which is a value), or when the family
+// the reader chose is not the one --geography or --geometry asks for.
+//
+// Families and SRIDs: OWKT decides by its attribute section unless a kind is
+// forced; EWKT and EWKB read a value with an SRID as geographic; SQL Server
+// and Oracle as geographic when the SRID lies in [4120, 5000); a legacy
+// stream by its category byte. Plain WKT and WKB carry neither: they read as
+// --geography or --geometry says, else by the range rule on --srid, else as
+// planar. --srid N gives the SRID EPSG:N to values whose line carries none
+// (OWKT without an SRID attribute, WKT, WKB, a legacy stream; EWKT and EWKB
+// read as if the line carried it); SQL Server and Oracle lines always carry
+// one. At most `max_errors` bad lines are reported; the others are
 // counted and the count is reported at the end.
 #pragma once
 
@@ -23,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "common/forms.hpp"
 #include "ostrel/core/enumerations.hpp"
 #include "ostrel/spatial/spatial.hpp"
 
@@ -35,6 +52,8 @@ struct InputOptions {
   bool geometry = false;
   bool radians = false;
   std::int64_t max_errors = 20;
+  std::string from;        // empty: guessed from the first non-empty line of each file
+  std::int64_t srid = -1;  // -1: not given
 
   // Unknown lets each value's attribute section decide its kind.
   ostrel::CoordinateType Type() const;
@@ -43,14 +62,19 @@ struct InputOptions {
 // Accepts a whole number of 0 or more, with a message that says so.
 CLI::Validator const& NonNegative();
 
-// Adds FILE... --geography --geometry --radians --max-errors to a subcommand.
+// Adds FILE... --from --geography --geometry --radians --srid --max-errors to
+// a subcommand.
 void AddInputOptions(CLI::App& app, InputOptions& options);
 
 // Where a value came from: the path as given (or "<stdin>") and the 1-based
-// line number.
+// line number; and how it was read: the form, and why the reader chose the
+// value's family and SRID (for example "SRID 4326 in the geography range
+// [4120, 5000)").
 struct Source {
   std::string name;
   std::uint64_t line = 0;
+  Form form = Form::Owkt;
+  std::string why;
 };
 
 struct ReadTotals {
