@@ -615,6 +615,8 @@ simplify)
   expect_line out.wkt "ORIGINALSRID=EPSG:4326;LINESTRING(179 0, -179 0)"
   expect_eq "tolerance -1" "$(status /dev/null /dev/null "$tool" simplify --tolerance -1 values.wkt)" 2
   expect_eq "tolerance nan" "$(status /dev/null /dev/null "$tool" simplify --tolerance nan values.wkt)" 2
+  ;;
+
 forms)
   # Every form through convert. Columns 3-8 of the tsv: kind, shape and the
   # counts of points, lines, polys and rings.
