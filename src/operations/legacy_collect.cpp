@@ -33,31 +33,30 @@ template <class H>
 void BaseHandler<H>::AddItems(Spatial const& value) {
   // The format identifier says legacy; the kind was checked by Collect (a
   // legacy value of the other kind cannot pass its type check).
-  auto const& legacy = dynamic_cast<LegacySpatial<G> const&>(value);
-  auto const& storage = legacy.GetStorage();
-  // On a failed copy the appended tails are cut off again, so a failed Add
-  // leaves the handler as it was (and the whole collection is not copied
-  // for every value).
-  std::size_t const n_points = points_.size(), n_lines = lines_.size(), n_polys = polys_.size();
-  try {
-    points_.insert(points_.end(), storage.points.begin(), storage.points.end());
-    lines_.insert(lines_.end(), storage.lines.begin(), storage.lines.end());
-    polys_.insert(polys_.end(), storage.polygons.begin(), storage.polygons.end());
-  } catch (...) {
-    points_.erase(points_.begin() + static_cast<std::ptrdiff_t>(n_points), points_.end());
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(n_lines), lines_.end());
-    polys_.erase(polys_.begin() + static_cast<std::ptrdiff_t>(n_polys), polys_.end());
-    throw;
-  }
+  auto const& storage = dynamic_cast<LegacySpatial<G> const&>(value).GetStorage();
+  Chunk chunk{{storage.points.begin(), storage.points.end()},
+              {storage.lines.begin(), storage.lines.end()},
+              {storage.polygons.begin(), storage.polygons.end()}};
+  chunks_.push_back(std::move(chunk));
 }
 
 template <class H>
 SpatialPtr BaseHandler<H>::Finish() {
+  std::size_t points = 0, lines = 0, polys = 0;
+  for (Chunk const& c : chunks_) {
+    points += c.points.size(), lines += c.lines.size(), polys += c.polys.size();
+  }
   LegacySerialization::Storage<G> storage;
-  storage.shape_type = detail::InferShapeType(points_.size(), lines_.size(), polys_.size());
-  storage.points.swap(points_);
-  storage.lines.swap(lines_);
-  storage.polygons.swap(polys_);
+  storage.shape_type = detail::InferShapeType(points, lines, polys);
+  storage.points.reserve(points);
+  storage.lines.reserve(lines);
+  storage.polygons.reserve(polys);
+  for (Chunk& c : chunks_) {
+    storage.points.insert(storage.points.end(), c.points.begin(), c.points.end());
+    for (auto& line : c.lines) storage.lines.push_back(std::move(line));
+    for (auto& poly : c.polys) storage.polygons.push_back(std::move(poly));
+  }
+  chunks_.clear();
   if constexpr (std::is_same_v<G, Geometry>) {
     return MakeSpatial<LegacyGeometry>(std::move(storage));
   } else {

@@ -9,7 +9,8 @@
 // general handler does. Legacy values carry fixed attributes, so the SRIDs
 // answered are those every legacy value of the kind has (none for planar
 // values, WGS84 for geographic ones) and the topological type is Spheroidal.
-// Items are copied on the memory resource current when they are added.
+// Items are copied on the memory resource current when they are added, and
+// a failed Add leaves the handler as it was.
 #pragma once
 
 #include <type_traits>
@@ -41,9 +42,17 @@ class OSTREL_EXPORT BaseHandler : public H {
   void AddItems(Spatial const& value);
 
  private:
-  ResourceVector<typename Coordinate::Packed> points_;
-  ResourceVector<LegacySerialization::detail::SerializedLine<Coordinate>> lines_;
-  ResourceVector<LegacySerialization::detail::SerializedPoly<Coordinate>> polys_;
+  // The items of one added value. Records lock when copied or moved, so
+  // their vectors are not grown one value at a time (which would copy every
+  // record at each reallocation): each value's items are copied once into a
+  // chunk of their own, and Finish moves them once into vectors of the
+  // final size.
+  struct Chunk {
+    ResourceVector<typename Coordinate::Packed> points;
+    ResourceVector<LegacySerialization::detail::SerializedLine<Coordinate>> lines;
+    ResourceVector<LegacySerialization::detail::SerializedPoly<Coordinate>> polys;
+  };
+  ResourceVector<Chunk> chunks_;
 };
 
 extern template class BaseHandler<Collect::GeometryHandler>;
