@@ -2,7 +2,7 @@
 
 #include "ostrel/legacy/bounding_box_accessor.hpp"
 
-namespace ostrel {
+namespace ostrel::detail {
 namespace {
 
 // The stored box of line or polygon `index` of `value`; invalid when the
@@ -19,43 +19,22 @@ std::pair<typename G::Coordinate, typename G::Coordinate> StoredBox(G const& val
 
 }  // namespace
 
-namespace LegacyEnvelope {
+template <class G, class Format>
+StoredBoxHandler<G, Format>::~StoredBoxHandler() = default;
 
-GeometryHandler::~GeometryHandler() = default;
-Envelope::GeometryBox GeometryHandler::ForLine(Geometry const& value, unsigned int line) {
+template <class G, class Format>
+auto StoredBoxHandler<G, Format>::ForLine(G const& value, unsigned int line) -> Box {
   return StoredBox(value, line, true);
 }
-Envelope::GeometryBox GeometryHandler::ForPoly(Geometry const& value, unsigned int poly) {
+
+template <class G, class Format>
+auto StoredBoxHandler<G, Format>::ForPoly(G const& value, unsigned int poly) -> Box {
   return StoredBox(value, poly, false);
 }
 
-GeographyHandler::~GeographyHandler() = default;
-Envelope::GeographyBox GeographyHandler::ForLine(Geography const& value, unsigned int line) {
-  return StoredBox(value, line, true);
-}
-Envelope::GeographyBox GeographyHandler::ForPoly(Geography const& value, unsigned int poly) {
-  return StoredBox(value, poly, false);
-}
+template class StoredBoxHandler<Geometry, LegacyBoxes>;
+template class StoredBoxHandler<Geography, LegacyBoxes>;
+template class StoredBoxHandler<Geometry, OgrBoxes>;
+template class StoredBoxHandler<Geography, OgrBoxes>;
 
-}  // namespace LegacyEnvelope
-
-namespace OgrEnvelope {
-
-GeometryHandler::~GeometryHandler() = default;
-Envelope::GeometryBox GeometryHandler::ForLine(Geometry const& value, unsigned int line) {
-  return StoredBox(value, line, true);
-}
-Envelope::GeometryBox GeometryHandler::ForPoly(Geometry const& value, unsigned int poly) {
-  return StoredBox(value, poly, false);
-}
-
-GeographyHandler::~GeographyHandler() = default;
-Envelope::GeographyBox GeographyHandler::ForLine(Geography const& value, unsigned int line) {
-  return StoredBox(value, line, true);
-}
-Envelope::GeographyBox GeographyHandler::ForPoly(Geography const& value, unsigned int poly) {
-  return StoredBox(value, poly, false);
-}
-
-}  // namespace OgrEnvelope
-}  // namespace ostrel
+}  // namespace ostrel::detail

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ostrel/text/owkt.hpp"
+#include "support/golden_file.hpp"
 
 namespace ostrel {
 namespace {
@@ -61,29 +62,7 @@ std::map<std::string, std::string> Compute() {
 TEST(GoldenHashes, NaturalEarthReadsToTheRecordedBits) {
   std::map<std::string, std::string> const computed = Compute();
   ASSERT_GT(computed.size(), 2000u) << "data files missing";
-  if (std::getenv("OSTREL_UPDATE_GOLDEN") != nullptr) {
-    std::ofstream out(kGoldenFile);
-    for (auto const& [key, figure] : computed) out << key << '\t' << figure << '\n';
-    GTEST_SKIP() << "recorded " << computed.size() << " figures in " << kGoldenFile;
-  }
-  std::ifstream in(kGoldenFile);
-  ASSERT_TRUE(in) << kGoldenFile;
-  std::map<std::string, std::string> recorded;
-  for (std::string key, figure; std::getline(in, key, '\t') && std::getline(in, figure);) {
-    recorded[key] = figure;
-  }
-  EXPECT_EQ(recorded.size(), computed.size());
-  int differences = 0;
-  for (auto const& [key, figure] : computed) {
-    auto it = recorded.find(key);
-    if (it == recorded.end() || it->second != figure) {
-      if (++differences <= 20) {
-        ADD_FAILURE() << key << ": computed " << figure << ", recorded "
-                      << (it == recorded.end() ? "nothing" : it->second);
-      }
-    }
-  }
-  EXPECT_EQ(differences, 0);
+  golden::Check(kGoldenFile, computed);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "ostrel/legacy/crc.hpp"
 #include "ostrel/legacy/stream.hpp"
 #include "ostrel/text/owkt.hpp"
+#include "support/golden_file.hpp"
 
 namespace ostrel {
 namespace {
@@ -64,18 +65,7 @@ std::map<std::string, std::string> Compute() {
 TEST(LegacyGolden, NaturalEarthStreamsAreTheRecordedBytes) {
   std::map<std::string, std::string> const computed = Compute();
   ASSERT_EQ(computed.size(), 30u);
-  if (std::getenv("OSTREL_UPDATE_GOLDEN") != nullptr) {
-    std::ofstream out(kGoldenFile);
-    for (auto const& [key, figure] : computed) out << key << '\t' << figure << '\n';
-    GTEST_SKIP() << "recorded " << computed.size() << " figures in " << kGoldenFile;
-  }
-  std::ifstream in(kGoldenFile);
-  ASSERT_TRUE(in) << kGoldenFile;
-  std::map<std::string, std::string> recorded;
-  for (std::string key, figure; std::getline(in, key, '\t') && std::getline(in, figure);) {
-    recorded[key] = figure;
-  }
-  EXPECT_EQ(recorded, computed);
+  golden::Check(kGoldenFile, computed);
 }
 
 }  // namespace

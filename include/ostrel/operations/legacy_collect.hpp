@@ -55,8 +55,8 @@ class OSTREL_EXPORT BaseHandler : public H {
   ResourceVector<Chunk> chunks_;
 };
 
-extern template class BaseHandler<Collect::GeometryHandler>;
-extern template class BaseHandler<Collect::GeographyHandler>;
+extern template class OSTREL_EXPORT BaseHandler<Collect::GeometryHandler>;
+extern template class OSTREL_EXPORT BaseHandler<Collect::GeographyHandler>;
 
 class OSTREL_EXPORT GeometryHandler final : public BaseHandler<Collect::GeometryHandler> {
  public:

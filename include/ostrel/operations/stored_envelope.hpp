@@ -10,45 +10,47 @@
 // state and may serve any number of threads.
 #pragma once
 
+#include <type_traits>
+#include <utility>
+
 #include "ostrel/core/export.hpp"
 #include "ostrel/operations/envelope.hpp"
 
 namespace ostrel {
 
+namespace detail {
+
+struct LegacyBoxes;  // tags: the format whose stored boxes a handler answers
+struct OgrBoxes;
+
+template <class G>
+using EnvelopeHandlerOf = std::conditional_t<std::is_same_v<G, Geometry>, Envelope::GeometryHandler,
+                                             Envelope::GeographyHandler>;
+
+template <class G, class Format>
+class OSTREL_EXPORT StoredBoxHandler final : public EnvelopeHandlerOf<G> {
+ public:
+  using Box = std::pair<typename G::Coordinate, typename G::Coordinate>;
+  ~StoredBoxHandler() override;
+  Box ForLine(G const& value, unsigned int line) override;
+  Box ForPoly(G const& value, unsigned int poly) override;
+};
+
+extern template class OSTREL_EXPORT StoredBoxHandler<Geometry, LegacyBoxes>;
+extern template class OSTREL_EXPORT StoredBoxHandler<Geography, LegacyBoxes>;
+extern template class OSTREL_EXPORT StoredBoxHandler<Geometry, OgrBoxes>;
+extern template class OSTREL_EXPORT StoredBoxHandler<Geography, OgrBoxes>;
+
+}  // namespace detail
+
 namespace LegacyEnvelope {
-
-class OSTREL_EXPORT GeometryHandler final : public Envelope::GeometryHandler {
- public:
-  ~GeometryHandler() override;
-  Envelope::GeometryBox ForLine(Geometry const& value, unsigned int line) override;
-  Envelope::GeometryBox ForPoly(Geometry const& value, unsigned int poly) override;
-};
-
-class OSTREL_EXPORT GeographyHandler final : public Envelope::GeographyHandler {
- public:
-  ~GeographyHandler() override;
-  Envelope::GeographyBox ForLine(Geography const& value, unsigned int line) override;
-  Envelope::GeographyBox ForPoly(Geography const& value, unsigned int poly) override;
-};
-
+using GeometryHandler = detail::StoredBoxHandler<Geometry, detail::LegacyBoxes>;
+using GeographyHandler = detail::StoredBoxHandler<Geography, detail::LegacyBoxes>;
 }  // namespace LegacyEnvelope
 
 namespace OgrEnvelope {
-
-class OSTREL_EXPORT GeometryHandler final : public Envelope::GeometryHandler {
- public:
-  ~GeometryHandler() override;
-  Envelope::GeometryBox ForLine(Geometry const& value, unsigned int line) override;
-  Envelope::GeometryBox ForPoly(Geometry const& value, unsigned int poly) override;
-};
-
-class OSTREL_EXPORT GeographyHandler final : public Envelope::GeographyHandler {
- public:
-  ~GeographyHandler() override;
-  Envelope::GeographyBox ForLine(Geography const& value, unsigned int line) override;
-  Envelope::GeographyBox ForPoly(Geography const& value, unsigned int poly) override;
-};
-
+using GeometryHandler = detail::StoredBoxHandler<Geometry, detail::OgrBoxes>;
+using GeographyHandler = detail::StoredBoxHandler<Geography, detail::OgrBoxes>;
 }  // namespace OgrEnvelope
 
 }  // namespace ostrel
