@@ -21,11 +21,14 @@
 #include "ostrel/spatial/default_format.hpp"
 #include "ostrel/spatial/unknown.hpp"
 #include "ostrel/text/owkt.hpp"
+#include "support/counting_resource.hpp"
 
 namespace ostrel {
 namespace {
 
 namespace LS = LegacySerialization;
+using test_support::CountingMemoryResource;
+using test_support::ScopedMemoryResource;
 using GBox = Envelope::GeometryBox;
 
 class StoredFormats : public ::testing::Test {
@@ -256,6 +259,52 @@ TEST_F(StoredFormats, LegacyCollectFailures) {
   collect.Add(*planar[0]);
   EXPECT_THROW(collect.Add(*geographic[0]), std::invalid_argument);
   EXPECT_EQ(collect.Finish()->GetHash(), planar[0]->GetHash());
+}
+
+// The fast paths decode nothing: a record's decoded coordinates are
+// allocated on the resource of its bytes, so with the values' bytes on one
+// counting resource and the operations running on another, collecting legacy
+// values and taking envelopes through stored boxes must not allocate on the
+// first at all, while visiting a line there does.
+TEST_F(StoredFormats, FastPathsDecodeNoLineOrRing) {
+  CountingMemoryResource source, work;
+  std::vector<SpatialPtr> values;
+  {
+    ScopedMemoryResource scope(&source);
+    for (auto const& v : ReadLines("countries50.wkt", CoordinateType::Geometry)) {
+      auto const bytes = LS::Write(*v, LS::kCompressed, 7);
+      auto read = LS::Read(bytes);
+      // Stored boxes, as a producer that knows them keeps them.
+      auto const& legacy = dynamic_cast<LegacyGeometry const&>(*read);
+      LS::Storage<Geometry> storage;
+      storage.shape_type = legacy.GetShapeType();
+      storage.polygons = legacy.GetStorage().polygons;
+      for (auto& poly : storage.polygons) {
+        poly.box = {GeometryCoordinate(-180, -90), GeometryCoordinate(180, 90)};
+      }
+      values.push_back(MakeSpatial<LegacyGeometry>(std::move(storage)));
+    }
+  }
+  std::size_t const before = source.Allocations();
+  {
+    ScopedMemoryResource scope(&work);
+    Collect collect;
+    for (auto const& v : values) collect.Add(*v);
+    auto const collected = collect.Finish();
+    for (auto const& v : values) {
+      for (auto const& box : Envelope::Calculate(v->AsGeometry())) {
+        EXPECT_TRUE(box.first == GeometryCoordinate(-180, -90));
+      }
+    }
+    EXPECT_EQ(source.Allocations(), before) << "a record of the inputs was decoded";
+    // The collected value's records decode on visit, on their own resource.
+    std::size_t const work_before = work.Allocations();
+    EXPECT_GT(collected->AsGeometry().GetPolys()[0][0].size(), 3u);
+    EXPECT_GT(work.Allocations(), work_before);
+  }
+  // And a visit of an input does allocate where the test looks.
+  EXPECT_GT(values[0]->AsGeometry().GetPolys()[0][0].size(), 3u);
+  EXPECT_GT(source.Allocations(), before);
 }
 
 // After Unregister no legacy handler is left: a legacy collection is made by
