@@ -36,18 +36,6 @@ using namespace serialization_test;
 using Bytes = std::vector<std::uint8_t>;
 using Bias = GeometryCoordinate::Bias;
 
-template <class E, class F>
-std::string Throws(F&& f) {
-  try {
-    f();
-  } catch (E const& e) {
-    return e.what();
-  } catch (std::exception const& e) {
-    return std::string("wrong type: ") + e.what();
-  }
-  return "no exception";
-}
-
 constexpr double kStep = 1.0637777479053722e-09;  // the grid step, radians
 
 // ---------------------------------------------------------------- streams
@@ -488,12 +476,6 @@ TEST(Builders, CollapsedRingsAndSpikes) {
   auto const cleaned = b.FinishGeographicRing(false);
   EXPECT_EQ(cleaned.size(), 5u);
 }
-
-}  // namespace
-}  // namespace ostrel
-
-namespace ostrel {
-namespace {
 
 // Densifying makes long spikes cheap to ask for (an input edge out along a
 // meridian or the equator and back gives up to 4095 midpoints each way), so a

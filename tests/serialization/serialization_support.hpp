@@ -1,18 +1,25 @@
 // Shared by the serialization tests: random values of every shape type and
 // both families, a plain model of a value's content (doubles in degrees for
 // geographies) to compare against, byte helpers, and an independent WKB
-// encoder of that model used to write the expected bytes.
+// encoder of that model used to write the expected bytes, the value a binary
+// reader makes of a model, and the harness of the corrupted-bytes runs.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "ostrel/ostrel.hpp"
+#include "support/counting_resource.hpp"
+#include "support/global_allocations.hpp"
 
 namespace ostrel::serialization_test {
 
@@ -345,5 +352,115 @@ inline std::vector<std::uint8_t> ExpectedWkb(Model const& m, std::uint32_t flag 
   }
   return b.Bytes();
 }
+
+// The message of the E that f throws, or what went wrong instead.
+template <class E, class F>
+std::string Throws(F&& f) {
+  try {
+    f();
+  } catch (E const& e) {
+    return e.what();
+  } catch (std::exception const& e) {
+    return std::string("wrong type: ") + e.what();
+  }
+  return "no exception";
+}
+
+// The value a binary reader makes of a model: geographies with an EPSG SRID,
+// geometries with authority None and the bias of their first coordinate
+// (points, then lines, then rings). The generator's planar coordinates are
+// exact with any of them as bias.
+inline SpatialPtr ReadersValue(Model const& m, bool geographic, std::uint32_t srid) {
+  if (geographic) {
+    SRID const s(SRID::Authority::EPSG, srid);
+    return MakeSpatial<DefaultGeography>(MakeValue<DefaultGeography>(
+        m, Geography::Attributes(s, s, TopologicalType::Spheroidal, WindingOrder::InteriorLeft)));
+  }
+  XY const first = !m.points.empty()  ? m.points[0]
+                   : !m.lines.empty() ? m.lines[0][0]
+                                      : m.polys[0][0][0];
+  SRID const s(SRID::Authority::None, srid);
+  return MakeSpatial<DefaultGeometry>(MakeValue<DefaultGeometry>(
+      m, Geometry::Attributes(GeometryCoordinate::Bias(first.first, first.second), s, s)));
+}
+
+// Whether `of` is a subsequence of `path`.
+inline bool Subsequence(Path const& of, Path const& path) {
+  std::size_t k = 0;
+  for (XY const& q : path) k += k < of.size() && q == of[k];
+  return k == of.size();
+}
+
+// `path` without consecutive duplicates.
+inline Path WithoutRepeats(Path const& path) {
+  Path out;
+  for (XY const& q : path) {
+    if (out.empty() || q != out.back()) out.push_back(q);
+  }
+  return out;
+}
+
+// Refuses any single allocation above `single` bytes and, in total, more
+// than `total`: a reader that trusted a count, or built what its input cannot
+// justify, fails with std::bad_alloc instead of its own message.
+class LimitedResource final : public MemoryResource {
+ public:
+  LimitedResource(std::size_t single, std::size_t total) : single_(single), total_(total) {}
+  void* Allocate(std::size_t bytes, std::size_t alignment) override {
+    if (bytes > single_ || (used_ += bytes) > total_) throw std::bad_alloc();
+    return NewDeleteMemoryResource()->Allocate(bytes, alignment);
+  }
+  void Deallocate(void* p, std::size_t bytes, std::size_t alignment) override {
+    NewDeleteMemoryResource()->Deallocate(p, bytes, alignment);
+  }
+  bool IsEqual(MemoryResource const& other) const override { return this == &other; }
+
+ private:
+  std::size_t single_, total_, used_ = 0;
+};
+
+// Overwrites `flips` random bytes: a third of them with one bit flipped, the
+// rest with a random byte.
+inline void Corrupt(std::vector<std::uint8_t>& bytes, std::mt19937& rng, int flips) {
+  for (int f = 0; f < flips; ++f) {
+    std::size_t const at = rng() % bytes.size();
+    bytes[at] = static_cast<std::uint8_t>(rng() % 3 == 0 ? bytes[at] ^ (1u << (rng() % 8)) : rng());
+  }
+}
+
+// Tallies reads of corrupted input. Each read must end in a value, an
+// Unknown or one of the documented exceptions; it allocates only from the
+// current resource (a successful read never from the global heap, only an
+// exception's message does) and leaks nothing.
+class CorruptionTally {
+ public:
+  template <class Read>
+  void Run(Read&& read, int i) {
+    test_support::GlobalAllocationCounter global;
+    bool threw = false;
+    {
+      test_support::ScopedMemoryResource scope(&counting_);
+      try {
+        SpatialPtr const v = read();
+        v->IsUnknown() ? ++unknowns : ++values;
+      } catch (std::length_error const&) {
+        threw = true;
+      } catch (std::invalid_argument const&) {
+        threw = true;
+      } catch (std::out_of_range const&) {
+        threw = true;
+      }
+    }
+    errors += threw;
+    if (!threw) {
+      EXPECT_EQ(global.Count(), 0u) << i;
+    }
+    ASSERT_TRUE(counting_.Balanced()) << i;
+  }
+  int values = 0, unknowns = 0, errors = 0;
+
+ private:
+  test_support::CountingMemoryResource counting_;
+};
 
 }  // namespace ostrel::serialization_test

@@ -24,18 +24,6 @@ using namespace serialization_test;
 using CT = CoordinateType;
 using S = ShapeType;
 
-template <class E, class F>
-std::string Throws(F&& f) {
-  try {
-    f();
-  } catch (E const& e) {
-    return e.what();
-  } catch (std::exception const& e) {
-    return std::string("wrong type: ") + e.what();
-  }
-  return "no exception";
-}
-
 SpatialPtr Planar(std::string const& t) { return WktSerialization::Read(t, CT::Geometry); }
 SpatialPtr Geo(std::string const& t) { return WktSerialization::Read(t, CT::Geography); }
 // What was read, written back; "UNKNOWN" for an Unknown.
@@ -433,17 +421,9 @@ TEST(WktRoundTrip, NaturalEarthCountries) {
     ASSERT_EQ(geo.polys.size(), geo_owkt.polys.size());
     for (std::size_t p = 0; p < geo.polys.size(); ++p) {
       for (std::size_t r = 0; r < geo.polys[p].size(); ++r) {
-        Path orig;
-        for (XY const& q : geo_owkt.polys[p][r]) {
-          if (orig.empty() || q != orig.back()) orig.push_back(q);
-        }
-        Path const rev(orig.rbegin(), orig.rend());
-        auto subsequence = [&](Path const& of) {
-          std::size_t k = 0;
-          for (XY const& q : geo.polys[p][r]) k += k < of.size() && q == of[k];
-          return k == of.size();
-        };
-        EXPECT_TRUE(subsequence(orig) || subsequence(rev)) << values;
+        Path const orig = WithoutRepeats(geo_owkt.polys[p][r]), rev(orig.rbegin(), orig.rend());
+        EXPECT_TRUE(Subsequence(orig, geo.polys[p][r]) || Subsequence(rev, geo.polys[p][r]))
+            << values;
       }
     }
     ++values;
