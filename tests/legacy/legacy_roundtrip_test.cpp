@@ -38,38 +38,6 @@ constexpr ShapeType kShapes[] = {
     ShapeType::Point,           ShapeType::LineString,   ShapeType::Polygon, ShapeType::MultiPoint,
     ShapeType::MultiLineString, ShapeType::MultiPolygon, ShapeType::Mixed};
 
-// Every coordinate as bits, through the public ranges (which read the
-// formats' packed runs and decoded owners).
-template <class G>
-std::vector<std::uint64_t> Coordinates(G const& g) {
-  std::vector<std::uint64_t> out{static_cast<std::uint64_t>(g.GetShapeType())};
-  auto add = [&](typename G::Coordinate const& c) {
-    if constexpr (kPlanar<G>) {
-      out.push_back(std::bit_cast<std::uint64_t>(c.GetX()));
-      out.push_back(std::bit_cast<std::uint64_t>(c.GetY()));
-    } else {
-      out.push_back(std::bit_cast<std::uint64_t>(c.GetLatitude().Get().Get()));
-      out.push_back(std::bit_cast<std::uint64_t>(c.GetLongitude().Get().Get()));
-    }
-  };
-  out.push_back(g.GetPoints().size());
-  for (auto const& c : g.GetPoints()) add(c);
-  out.push_back(g.GetLines().size());
-  for (auto const& line : g.GetLines()) {
-    out.push_back(line.size());
-    for (auto const& c : line) add(c);
-  }
-  out.push_back(g.GetPolys().size());
-  for (auto const& poly : g.GetPolys()) {
-    out.push_back(poly.size());
-    for (auto const& ring : poly) {
-      out.push_back(ring.size());
-      for (auto const& c : ring) add(c);
-    }
-  }
-  return out;
-}
-
 // The counts of a value, and its coordinates' numbers in order.
 template <class G>
 std::pair<std::vector<std::size_t>, std::vector<double>> Flatten(G const& g) {
@@ -95,6 +63,17 @@ std::pair<std::vector<std::size_t>, std::vector<double>> Flatten(G const& g) {
     }
   }
   return {outline, numbers};
+}
+
+// Every coordinate as bits with the counts and the shape type, through the
+// public ranges (which read the formats' packed runs and decoded owners).
+template <class G>
+std::vector<std::uint64_t> Coordinates(G const& g) {
+  auto const [outline, numbers] = Flatten<G>(g);
+  std::vector<std::uint64_t> out{static_cast<std::uint64_t>(g.GetShapeType())};
+  out.insert(out.end(), outline.begin(), outline.end());
+  for (double d : numbers) out.push_back(std::bit_cast<std::uint64_t>(d));
+  return out;
 }
 
 template <class G>
