@@ -312,7 +312,6 @@ TEST(SphericalTrapezoidBounds, PolygonsWithPolesAndTheCountries) {
 }
 
 TEST(SphericalTrapezoidBounds, CachedBoundsGoThroughTheCache) {
-  std::mt19937_64 rng(1);
   Ring const line{Deg(1, 2), Deg(3, 4)};
   Ring twice;
   for (int k = 0; k <= 16; ++k) twice.push_back(Deg(50, -180 + 45 * k));
