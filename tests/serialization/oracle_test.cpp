@@ -317,24 +317,10 @@ TEST(OracleWriter, Vectors) {
 }
 
 TEST(OracleRoundTrip, RandomValuesOfEveryShape) {
-  std::uint32_t const planar_srids[] = {0, 8307, 4119, 5000, 262152};
-  std::uint32_t const geographic_srids[] = {4120, 4326, 4999};
-  for (bool geographic : {false, true}) {
-    Generator gen(geographic ? 51 : 52, geographic);
-    for (int i = 0; i < 700; ++i) {
-      Model const m = gen.Make(kAllShapes[i % 7], false);
-      std::uint32_t const srid = geographic ? geographic_srids[i % 3] : planar_srids[i % 5];
-      SpatialPtr const v = ReadersValue(m, geographic, srid);
-      Model const written = ModelOf(*v);
-      Bytes const bytes = ORA::Write(*v);
-      ASSERT_EQ(bytes, Expected(written, srid)) << i;
-      SpatialPtr const back = ORA::Read(bytes);
-      ASSERT_EQ(back->GetCoordinateType(), v->GetCoordinateType()) << i;
-      ASSERT_EQ(ModelOf(*back), written) << geographic << " " << i;
-      EXPECT_EQ(back->GetHash(), v->GetHash()) << geographic << " " << i;
-      EXPECT_EQ(ORA::Write(*back), bytes) << i;
-    }
-  }
+  BinaryRoundTrips(
+      51, {0, 8307, 4119, 5000, 262152}, {4120, 4326, 4999},
+      [](Spatial const& v) { return ORA::Write(v); }, [](Bytes const& b) { return ORA::Read(b); },
+      [](Model const& m, std::uint32_t srid, bool) { return Expected(m, srid); });
 }
 
 // Triplets that reuse many ordinates: 12 bytes each, each would be a

@@ -304,21 +304,9 @@ TEST(WkbRoundTrip, NaturalEarthCountries) {
   int values = 0, midpoints = 0, reversed = 0, duplicates = 0;
   while (std::getline(in, line)) {
     SpatialPtr const planar = OWKT::From(line, CT::Geometry);
-    Model const pm = ModelOf(*planar);
-    Model const pback =
-        ModelOf(*WkbSerialization::Read(WkbSerialization::Write(*planar), CT::Geometry));
-    ASSERT_EQ(pback.polys.size(), pm.polys.size());
-    for (std::size_t p = 0; p < pm.polys.size(); ++p) {
-      ASSERT_EQ(pback.polys[p].size(), pm.polys[p].size());
-      for (std::size_t r = 0; r < pm.polys[p].size(); ++r) {
-        ASSERT_EQ(pback.polys[p][r].size(), pm.polys[p][r].size());
-        for (std::size_t k = 0; k < pm.polys[p][r].size(); ++k) {
-          XY const a = pm.polys[p][r][k], b = pback.polys[p][r][k];
-          EXPECT_LE(std::fabs(a.first - b.first), 0x1p-24 * 400) << values;
-          EXPECT_LE(std::fabs(a.second - b.second), 0x1p-24 * 400) << values;
-        }
-      }
-    }
+    ExpectPolysNear(
+        ModelOf(*WkbSerialization::Read(WkbSerialization::Write(*planar), CT::Geometry)),
+        ModelOf(*planar), 0x1p-24 * 400);
 
     SpatialPtr const geo = OWKT::From(line, CT::Geography);
     Model const gm = ModelOf(*geo);

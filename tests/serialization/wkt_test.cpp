@@ -403,19 +403,8 @@ TEST(WktRoundTrip, NaturalEarthCountries) {
   std::string line;
   int values = 0, vertices = 0;
   while (std::getline(in, line)) {
-    Model const owkt = ModelOf(*OWKT::From(line, CT::Geometry));
-    Model const wkt = ModelOf(*Planar(line));
-    ASSERT_EQ(wkt.polys.size(), owkt.polys.size());
-    for (std::size_t p = 0; p < owkt.polys.size(); ++p) {
-      for (std::size_t r = 0; r < owkt.polys[p].size(); ++r) {
-        ASSERT_EQ(wkt.polys[p][r].size(), owkt.polys[p][r].size());
-        for (std::size_t k = 0; k < owkt.polys[p][r].size(); ++k) {
-          EXPECT_NEAR(wkt.polys[p][r][k].first, owkt.polys[p][r][k].first, 2e-5);
-          EXPECT_NEAR(wkt.polys[p][r][k].second, owkt.polys[p][r][k].second, 2e-5);
-          ++vertices;
-        }
-      }
-    }
+    vertices +=
+        ExpectPolysNear(ModelOf(*Planar(line)), ModelOf(*OWKT::From(line, CT::Geometry)), 2e-5);
     Model const geo_owkt = ModelOf(*OWKT::From(line, CT::Geography));
     Model const geo = ModelOf(*Geo(line));
     ASSERT_EQ(geo.polys.size(), geo_owkt.polys.size());
