@@ -476,14 +476,7 @@ std::string Content(Geometry const& g) {
 }
 
 TEST(LegacyWriter, Failures) {
-  auto message = [](auto&& f) -> std::string {
-    try {
-      f();
-      return "ok";
-    } catch (std::invalid_argument const& e) {
-      return e.what();
-    }
-  };
+  auto const message = [](auto&& f) { return test_support::InvalidArgument(f); };
   DefaultGeometry const point = Value<DefaultGeometry>({{1, 2}});
   EXPECT_EQ(message([&] { LS::Write(point, 1, 0); }), "unknown serializer type");
   EXPECT_EQ(message([&] { LS::Write(point, 3, 0); }), "unknown serializer type");
