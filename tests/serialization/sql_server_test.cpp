@@ -18,7 +18,6 @@
 
 #include "ostrel/serialization/buffer_reader.hpp"
 #include "ostrel/serialization/sql_server.hpp"
-#include "ostrel/serialization/wkb.hpp"
 #include "ostrel/serialization/wkt.hpp"
 #include "serialization/serialization_support.hpp"
 
@@ -242,16 +241,13 @@ TEST(SqlServerReader, FamilyBySrid) {
   EXPECT_EQ(v->AsGeometry().GetBias(), GeometryCoordinate::Bias(1000.5, -3));
 
   // Geographic rings are neither oriented nor densified: a clockwise ring
-  // of long edges reads as stored, where WKB reverses and densifies it.
+  // of long edges reads as stored (WKB would reverse and densify it).
   Path const cw{{0, 0}, {0, 10}, {10, 10}, {10, 0}, {0, 0}};  // (lon, lat)
   Path stored;
   for (XY const& p : cw) stored.push_back({p.second, p.first});
   SpatialPtr const ring =
       SQL::Read(Sql(4326, 2, 4).Points(stored).Figures({{2, 0}}).Shapes({{-1, 0, 3}}).Done());
   EXPECT_EQ(ModelOf(*ring), ModelOf(MakeValue<DefaultGeography>({S::Polygon, {}, {}, {{cw}}})));
-  Model const wkb = ModelOf(*WkbSerialization::Read(
-      WkbBuilder().Header(3).U32(1).U32(5).Coordinates(cw).Bytes(), CoordinateType::Geography));
-  EXPECT_GT(wkb.polys[0][0].size(), 400u);
 }
 
 TEST(SqlServerReader, Failures) {
