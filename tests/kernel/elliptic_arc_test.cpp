@@ -30,16 +30,6 @@ namespace {
 
 using namespace kernel_test;
 
-template <class F>
-std::string Message(F f) {
-  try {
-    f();
-  } catch (std::exception const& e) {
-    return e.what();
-  }
-  return "no exception";
-}
-
 TEST(Vectors, OperationsAndMessages) {
   Vector2D const x(1, 0), y(0, 2), zero;
   EXPECT_DOUBLE_EQ(Vector2D::AngleBetween(x, y).Get(), pi / 2);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <fstream>
 #include <numbers>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -103,6 +104,18 @@ inline DefaultGeography MakeGeography(std::vector<Polygon> const& polygons,
   DefaultGeography::Lines out_lines;
   for (auto const& line : lines) out_lines.emplace_back(line.begin(), line.end());
   return DefaultGeography(DefaultGeography::Points(), out_lines, polys);
+}
+
+// The message of the E that f throws, or "no exception"; anything else
+// thrown escapes and fails the test.
+template <class E = std::exception, class F>
+std::string Message(F f) {
+  try {
+    f();
+  } catch (E const& e) {
+    return e.what();
+  }
+  return "no exception";
 }
 
 inline Ring Reversed(Ring ring) { return Ring(ring.rbegin(), ring.rend()); }

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "kernel/kernel_support.hpp"
 #include "ostrel/kernel/rectangular_bounds.hpp"
 #include "ostrel/operations/basic_services.hpp"
 #include "ostrel/spatial/default_format.hpp"
@@ -23,6 +24,7 @@
 namespace ostrel {
 namespace {
 
+using kernel_test::Message;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 using Points = DefaultGeometry::Points;
@@ -51,12 +53,8 @@ TEST(RectangularBounds, ConstructionValidity) {
     EXPECT_EQ(RectangularBounds(c.v[0], c.v[1], c.v[2], c.v[3]).IsValid(), c.valid) << c.v[0];
   }
   EXPECT_FALSE(RectangularBounds().IsValid());
-  try {
-    RectangularBounds(1, 2, 0, 3);
-    ADD_FAILURE();
-  } catch (std::domain_error const& e) {
-    EXPECT_STREQ(e.what(), "max value should not be less than min value in bounds construction.");
-  }
+  EXPECT_EQ(Message<std::domain_error>([] { RectangularBounds(1, 2, 0, 3); }),
+            "max value should not be less than min value in bounds construction.");
   EXPECT_THROW(RectangularBounds(0, 3, 1, 2), std::domain_error);
   GeometryCoordinate const p(1.5, -2.25);
   RectangularBounds const point(p);
@@ -88,13 +86,8 @@ TEST(RectangularBounds, ContainsOverlapsUnion) {
     EXPECT_EQ(box.Overlaps(c.other), c.overlaps) << c.other.GetMinX();
     EXPECT_EQ(c.other.Overlaps(box), c.overlaps) << c.other.GetMinX();
   }
-  try {
-    box.Overlaps(OtherBounds());
-    ADD_FAILURE();
-  } catch (std::invalid_argument const& e) {
-    EXPECT_STREQ(e.what(),
-                 "ostrel::RectangularBounds::Overlaps: operating on two different bounds types");
-  }
+  EXPECT_EQ(Message<std::invalid_argument>([&] { box.Overlaps(OtherBounds()); }),
+            "ostrel::RectangularBounds::Overlaps: operating on two different bounds types");
   EXPECT_TRUE(Same(box.Union(invalid), box) && Same(invalid.Union(box), box));
   EXPECT_FALSE(invalid.Union(invalid).IsValid());
   EXPECT_TRUE(Same(box.Union({-1, 1, 1, 5}), {-1, 0, 2, 5}));

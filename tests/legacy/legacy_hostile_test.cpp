@@ -179,9 +179,7 @@ void Corrupted(std::uint64_t seed) {
   CountingMemoryResource counting;
   int outcomes_ok = 0;
   int outcomes_failed = 0;
-  for (ShapeType type :
-       {ShapeType::Point, ShapeType::LineString, ShapeType::Polygon, ShapeType::MultiPoint,
-        ShapeType::MultiLineString, ShapeType::MultiPolygon, ShapeType::Mixed}) {
+  for (ShapeType type : test_support::kShapeTypes) {
     for (int serializer : {P, Z}) {
       auto const precision = static_cast<std::int8_t>(serializer == Z ? 6 : 0);
       auto const c = random.Make(type, serializer == Z ? std::optional(precision) : std::nullopt);

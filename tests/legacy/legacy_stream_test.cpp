@@ -58,14 +58,7 @@ TEST(LegacyConversions, EveryByteValue) {
     EXPECT_EQ(LS::MultiToSingular(s), n >= 4 && n <= 6 ? static_cast<ST>(n - 3) : s);
   }
   static_assert(sizeof(ST) == 1 && sizeof(Cat) == 1);
-  static_assert(LS::Metadata::Signature == 0x07AA && LS::Metadata::Signature == 1962);
-  LS::Metadata const m;
-  EXPECT_EQ(m.version, 0u);
-  EXPECT_EQ(m.serializer_type, 0);
-  EXPECT_EQ(m.spatial_type, ST::Unknown);
-  EXPECT_EQ(m.category, Cat::Neither);
-  EXPECT_EQ(m.crc, 0u);
-  EXPECT_EQ(m.precision, 0);
+  static_assert(LS::Metadata::Signature == 0x07AA);
 }
 
 // ---- CRC ------------------------------------------------------------------------
@@ -112,7 +105,6 @@ TEST(LegacyRounding, PowersAndRounding) {
     double const expected = std::stod("1e" + std::to_string(p));  // the exact literal
     EXPECT_EQ(LS::Power10(static_cast<std::int8_t>(p)), expected) << p;
   }
-  EXPECT_EQ(LS::Power10(-3), 0.001);
   for (int p : {-128, -40, -11, 11, 17, 127}) {
     EXPECT_EQ(LS::Power10(static_cast<std::int8_t>(p)), std::pow(10.0, p)) << p;
   }
@@ -136,7 +128,6 @@ TEST(LegacyRounding, PowersAndRounding) {
     EXPECT_EQ(LS::RoundToPowerOf10(c.x, static_cast<std::int8_t>(c.p)), c.expected)
         << c.x << " p=" << c.p;
   }
-  EXPECT_EQ(LS::Round(1.23456, 2), 123 * 0.01);
   EXPECT_EQ(LS::Round(1.23456, 2), 1.23);
   // -(-128) does not fit a signed byte: the step is still 10^128.
   EXPECT_EQ(LS::Round(4e127, -128), 0.0);
@@ -462,8 +453,6 @@ TEST(LegacyWriter, CreateCompressedWriterTakesBoxesFromStoredFormatsOnly) {
   ResourceVector<std::uint8_t> body;
   geo_writer.Write(body);
   EXPECT_EQ(body.size() + 10, LS::Write(legacy_geo, 2, 7).size());
-  EXPECT_EQ(&LS::BoundingBoxAccessor<Geometry>::GetDefault(),
-            &LS::BoundingBoxAccessor<Geometry>::GetDefault());
   auto const box = LS::BoundingBoxAccessor<Geography>::GetDefault().BoundingBoxForMixed();
   EXPECT_FALSE(box.first.IsValid() || box.second.IsValid());
 }
@@ -487,14 +476,7 @@ std::string Content(Geometry const& g) {
 }
 
 TEST(LegacyWriter, Failures) {
-  auto message = [](auto&& f) -> std::string {
-    try {
-      f();
-      return "ok";
-    } catch (std::invalid_argument const& e) {
-      return e.what();
-    }
-  };
+  auto const message = [](auto&& f) { return test_support::InvalidArgument(f); };
   DefaultGeometry const point = Value<DefaultGeometry>({{1, 2}});
   EXPECT_EQ(message([&] { LS::Write(point, 1, 0); }), "unknown serializer type");
   EXPECT_EQ(message([&] { LS::Write(point, 3, 0); }), "unknown serializer type");

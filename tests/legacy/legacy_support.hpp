@@ -11,6 +11,7 @@
 #include <numbers>
 #include <optional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -78,6 +79,21 @@ inline std::vector<std::uint8_t> Stream(int serializer, int category, int spatia
     for (int i = 0; i < 4; ++i) out.v[3 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
   }
   return out.v;
+}
+
+inline constexpr ShapeType kShapeTypes[] = {
+    ShapeType::Point,           ShapeType::LineString,   ShapeType::Polygon, ShapeType::MultiPoint,
+    ShapeType::MultiLineString, ShapeType::MultiPolygon, ShapeType::Mixed};
+
+// "ok", or the message of the std::invalid_argument that f throws.
+template <class F>
+std::string InvalidArgument(F&& f) {
+  try {
+    f();
+    return "ok";
+  } catch (std::invalid_argument const& e) {
+    return e.what();
+  }
 }
 
 template <class G>

@@ -19,8 +19,6 @@
 #include "ostrel/serialization/oracle.hpp"
 #include "ostrel/serialization/wkt.hpp"
 #include "serialization/serialization_support.hpp"
-#include "support/counting_resource.hpp"
-#include "support/global_allocations.hpp"
 
 namespace ostrel {
 namespace {
@@ -30,18 +28,6 @@ using Bytes = std::vector<std::uint8_t>;
 using S = ShapeType;
 using ORA = OracleSerialization;
 using Triplets = std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>>;
-
-template <class E, class F>
-std::string Throws(F&& f) {
-  try {
-    f();
-  } catch (E const& e) {
-    return e.what();
-  } catch (std::exception const& e) {
-    return std::string("wrong type: ") + e.what();
-  }
-  return "no exception";
-}
 
 std::string Show(SpatialPtr const& v) {
   if (v->IsUnknown()) return "Unknown";
@@ -286,15 +272,10 @@ Bytes Expected(Model const& m, std::uint32_t srid) {
   return o.Info(triplets).XY(ordinates).Done();
 }
 
-template <class V>
-SpatialPtr Make(Model const& m, typename V::Attributes const& a) {
-  return MakeSpatial<V>(MakeValue<V>(m, a));
-}
-
 TEST(OracleWriter, Vectors) {
   auto write = [](Model const& m, std::uint32_t srid = 0) {
     SRID const s(SRID::Authority::None, srid);
-    return ORA::Write(*Make<DefaultGeometry>(m, {{}, s, s}));
+    return ORA::Write(MakeValue<DefaultGeometry>(m, {{}, s, s}));
   };
   Bytes const empty_point = write({S::Point, {}, {}, {}});
   EXPECT_EQ(ToHex(empty_point), "0100D107000000000000");
@@ -335,59 +316,12 @@ TEST(OracleWriter, Vectors) {
             "can only translate Geography or Geometry");
 }
 
-// The value a reader gives for a model: geographies with EPSG SRIDs,
-// geometries with authority None and the bias of their first coordinate
-// (points, then lines, then rings).
-SpatialPtr ValueOf(Model const& m, bool geographic, std::uint32_t srid) {
-  if (geographic) {
-    SRID const s(SRID::Authority::EPSG, srid);
-    return Make<DefaultGeography>(m,
-                                  {s, s, TopologicalType::Spheroidal, WindingOrder::InteriorLeft});
-  }
-  XY const first = !m.points.empty()  ? m.points[0]
-                   : !m.lines.empty() ? m.lines[0][0]
-                                      : m.polys[0][0][0];
-  SRID const s(SRID::Authority::None, srid);
-  return Make<DefaultGeometry>(m, {GeometryCoordinate::Bias(first.first, first.second), s, s});
-}
-
 TEST(OracleRoundTrip, RandomValuesOfEveryShape) {
-  std::uint32_t const planar_srids[] = {0, 8307, 4119, 5000, 262152};
-  std::uint32_t const geographic_srids[] = {4120, 4326, 4999};
-  for (bool geographic : {false, true}) {
-    Generator gen(geographic ? 51 : 52, geographic);
-    for (int i = 0; i < 700; ++i) {
-      Model const m = gen.Make(kAllShapes[i % 7], false);
-      std::uint32_t const srid = geographic ? geographic_srids[i % 3] : planar_srids[i % 5];
-      SpatialPtr const v = ValueOf(m, geographic, srid);
-      Model const written = ModelOf(*v);
-      Bytes const bytes = ORA::Write(*v);
-      ASSERT_EQ(bytes, Expected(written, srid)) << i;
-      SpatialPtr const back = ORA::Read(bytes);
-      ASSERT_EQ(back->GetCoordinateType(), v->GetCoordinateType()) << i;
-      ASSERT_EQ(ModelOf(*back), written) << geographic << " " << i;
-      EXPECT_EQ(back->GetHash(), v->GetHash()) << geographic << " " << i;
-      EXPECT_EQ(ORA::Write(*back), bytes) << i;
-    }
-  }
+  BinaryRoundTrips(
+      51, {0, 8307, 4119, 5000, 262152}, {4120, 4326, 4999},
+      [](Spatial const& v) { return ORA::Write(v); }, [](Bytes const& b) { return ORA::Read(b); },
+      [](Model const& m, std::uint32_t srid, bool) { return Expected(m, srid); });
 }
-
-class BudgetResource final : public MemoryResource {
- public:
-  explicit BudgetResource(std::size_t limit) : limit_(limit) {}
-  void* Allocate(std::size_t bytes, std::size_t alignment) override {
-    if ((total_ += bytes) > limit_) throw std::bad_alloc();
-    return NewDeleteMemoryResource()->Allocate(bytes, alignment);
-  }
-  void Deallocate(void* p, std::size_t bytes, std::size_t alignment) override {
-    NewDeleteMemoryResource()->Deallocate(p, bytes, alignment);
-  }
-  bool IsEqual(MemoryResource const& other) const override { return this == &other; }
-
- private:
-  std::size_t limit_;
-  std::size_t total_ = 0;
-};
 
 // Triplets that reuse many ordinates: 12 bytes each, each would be a
 // thousand coordinates.
@@ -401,7 +335,7 @@ TEST(OracleHostile, OverlapsDoNotAmplify) {
   }
   for (Bytes const& b : {Ora().Element(2005).Info(clusters).XY(points).Done(),
                          Ora().Element(2006).Info(lines).XY(points).Done()}) {
-    BudgetResource budget(64 * b.size());
+    LimitedResource budget(SIZE_MAX, 64 * b.size());
     test_support::ScopedMemoryResource scope(&budget);
     EXPECT_EQ(Show(ORA::Read(b)), "Unknown");
   }
@@ -419,7 +353,7 @@ TEST(OracleHostile, OverlapsDoNotAmplify) {
 TEST(OracleHostile, Truncation) {
   Model const m{S::MultiLineString, {}, {{{0, 0}, {1, 1}}, {{2, 2}, {3, 3}, {4, 4}, {5, 5}}}, {}};
   for (bool geographic : {false, true}) {
-    Bytes const full = ORA::Write(*ValueOf(m, geographic, geographic ? 4326 : 0));
+    Bytes const full = ORA::Write(*ReadersValue(m, geographic, geographic ? 4326 : 0));
     std::size_t const ordinates = full.size() - 16 * 6;
     EXPECT_EQ(Show(ORA::Read(Bytes(full.begin(), full.begin() + 2))),
               "geom Unknown:0 GEOMETRYCOLLECTION EMPTY");
@@ -442,43 +376,19 @@ TEST(OracleHostile, Truncation) {
 }
 
 TEST(OracleHostile, CorruptedBytes) {
-  test_support::CountingMemoryResource counting;
+  CorruptionTally tally;
   std::mt19937 rng(78);
-  int values = 0, unknowns = 0, errors = 0;
   for (int i = 0; i < 3000; ++i) {
     bool const geographic = i % 2 == 0;
     Model const m = Generator(static_cast<unsigned>(i), geographic).Make(kAllShapes[i % 7], false);
-    Bytes bytes = ORA::Write(*ValueOf(m, geographic, geographic ? 4326 : 0));
+    Bytes bytes = ORA::Write(*ReadersValue(m, geographic, geographic ? 4326 : 0));
     if (i % 5 == 0) bytes[1] = 1;  // several elements: NaN-ended ordinates
-    for (int f = 0; f < 1 + i % 4; ++f) {
-      std::size_t const at = rng() % bytes.size();
-      bytes[at] =
-          static_cast<std::uint8_t>(rng() % 3 == 0 ? bytes[at] ^ (1u << (rng() % 8)) : rng());
-    }
-    test_support::GlobalAllocationCounter global;
-    bool threw = false;
-    {
-      test_support::ScopedMemoryResource scope(&counting);
-      try {
-        SpatialPtr const v = ORA::Read(bytes);
-        v->IsUnknown() ? ++unknowns : ++values;
-      } catch (std::out_of_range const&) {
-        threw = true;
-      } catch (std::invalid_argument const&) {
-        threw = true;
-      } catch (std::length_error const&) {
-        threw = true;
-      }
-    }
-    errors += threw;
-    if (!threw) {
-      EXPECT_EQ(global.Count(), 0u) << i;
-    }
-    ASSERT_TRUE(counting.Balanced()) << i;
+    Corrupt(bytes, rng, 1 + i % 4);
+    tally.Run([&] { return ORA::Read(bytes); }, i);
   }
-  EXPECT_GT(values, 500);
-  EXPECT_GT(unknowns, 300);
-  EXPECT_GT(errors, 100);
+  EXPECT_GT(tally.values, 500);
+  EXPECT_GT(tally.unknowns, 300);
+  EXPECT_GT(tally.errors, 100);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "ostrel/serialization/postgresql.hpp"
-#include "ostrel/serialization/wkb.hpp"
 #include "ostrel/serialization/wkt.hpp"
 #include "serialization/serialization_support.hpp"
 
@@ -18,21 +17,8 @@ namespace {
 
 using namespace serialization_test;
 using Bytes = std::vector<std::uint8_t>;
-using CT = CoordinateType;
 using S = ShapeType;
 using PG = PostgreSQLSerialization;
-
-template <class E, class F>
-std::string Throws(F&& f) {
-  try {
-    f();
-  } catch (E const& e) {
-    return e.what();
-  } catch (std::exception const& e) {
-    return std::string("wrong type: ") + e.what();
-  }
-  return "no exception";
-}
 
 // Kind, original SRID and the WKT of what was read.
 std::string Show(SpatialPtr const& v) {
@@ -101,13 +87,10 @@ TEST(PostgreSQLBinary, FamilyAndCodes) {
   EXPECT_EQ(Throws<std::length_error>([] { PG::ReadBinary(Hex("01 01000020 E6")); }),
             "unexpected end of stream");
   EXPECT_EQ(Throws<std::length_error>([] { PG::ReadBinary({}); }), "unexpected end of stream");
-  // A geography from this form is not densified; the same bytes as plain
-  // WKB geography are.
+  // A geography from this form is not densified (plain WKB geography is).
   Bytes const line =
       WkbBuilder().Header(0x20000002).U32(4326).U32(2).Coordinates({{0, 0}, {10, 0}}).Bytes();
   EXPECT_EQ(Show(PG::ReadBinary(line)), "geog EPSG:4326 LINESTRING(0 0, 10 0)");
-  Bytes const plain = WkbBuilder().Header(2).U32(2).Coordinates({{0, 0}, {10, 0}}).Bytes();
-  EXPECT_EQ(ModelOf(*WkbSerialization::Read(plain, CT::Geography)).lines[0].size(), 129u);
   // But rings are still oriented.
   Bytes const cw = WkbBuilder()
                        .Header(0x20000003)
@@ -160,19 +143,14 @@ TEST(PostgreSQLText, ReadAndWrite) {
       {"SRID:4326;POINT(1 2)", "Unknown"},
       {"SRID=;POINT(1 2)", "Unknown"},
       {"SRIDX=4326;POINT(1 2)", "Unknown"},
-      {"SRID", "geom Unknown"},
+      {"SRID", "Unknown"},
       {"SRID=4326;POINT(1 2) x", "Unknown"},
       {"SRID=4326;LINESTRING(0 0, 10 0)", "geog EPSG:4326 LINESTRING(0 0, 10 0)"},
       {"SRID=4326;POLYGON((0 0, 0 1, 1 1, 1 0, 0 0))",
        "geog EPSG:4326 POLYGON((0 0, 1 0, 1 1, 0 1, 0 0))"},
       {"SRID=4326;POINT Z (181 -90.000001 7)", "geog EPSG:4326 POINT(-179 -90)"},
   };
-  for (auto const& c : cases) {
-    SpatialPtr const v = PG::ReadText(c.text);
-    std::string const shown =
-        c.read == "geom Unknown" ? (v->IsUnknown() ? "geom Unknown" : Show(v)) : Show(v);
-    EXPECT_EQ(shown, c.read) << c.text;
-  }
+  for (auto const& c : cases) EXPECT_EQ(Show(PG::ReadText(c.text)), c.read) << c.text;
   // A planar text with an SRID is a geography, so its coordinates must be
   // degrees.
   EXPECT_EQ(Throws<std::out_of_range>([] { PG::ReadText("SRID=3857;POINT(1000000 2000000)"); }),

@@ -36,18 +36,6 @@ using namespace serialization_test;
 using Bytes = std::vector<std::uint8_t>;
 using Bias = GeometryCoordinate::Bias;
 
-template <class E, class F>
-std::string Throws(F&& f) {
-  try {
-    f();
-  } catch (E const& e) {
-    return e.what();
-  } catch (std::exception const& e) {
-    return std::string("wrong type: ") + e.what();
-  }
-  return "no exception";
-}
-
 constexpr double kStep = 1.0637777479053722e-09;  // the grid step, radians
 
 // ---------------------------------------------------------------- streams
@@ -310,23 +298,6 @@ TEST(Builders, CountsClosingAndFailures) {
             "Latitude must not exceed +/- 90");
 }
 
-TEST(Builders, PlanarPacksWithTheTrackersBias) {
-  BiasTracker& tracker = BiasTracker::ForThisThread();
-  Bias delivered;
-  {
-    BiasTracker::Scope scope(tracker, delivered);
-    LineBuilder<GeometryCoordinate> b(3, false, false);
-    for (XY p : {XY(1e6 + 0.1, 2e6 + 0.2), XY(1e6 + 0.3, 2e6 + 0.7)}) {
-      b.AddPlanar(GeometryCoordinate(p.first, p.second, tracker.Get(p.first, p.second)));
-    }
-    auto const packed = b.FinishLine();
-    ASSERT_EQ(packed.size(), 2u);
-    EXPECT_EQ(packed[0].GetX(), 0.0f);
-    EXPECT_EQ(packed[1].GetX(), static_cast<float>((1e6 + 0.3) - (1e6 + 0.1)));
-  }
-  EXPECT_EQ(delivered, Bias(1e6 + 0.1, 2e6 + 0.2));
-}
-
 // The edge values are the raw-plane directions, float-rounded; midpoints of
 // a densified edge carry their edge's value; Close adds the closing edge's.
 TEST(Builders, EdgeValues) {
@@ -488,12 +459,6 @@ TEST(Builders, CollapsedRingsAndSpikes) {
   auto const cleaned = b.FinishGeographicRing(false);
   EXPECT_EQ(cleaned.size(), 5u);
 }
-
-}  // namespace
-}  // namespace ostrel
-
-namespace ostrel {
-namespace {
 
 // Densifying makes long spikes cheap to ask for (an input edge out along a
 // meridian or the equator and back gives up to 4095 midpoints each way), so a

@@ -1,18 +1,25 @@
 // Shared by the serialization tests: random values of every shape type and
 // both families, a plain model of a value's content (doubles in degrees for
 // geographies) to compare against, byte helpers, and an independent WKB
-// encoder of that model used to write the expected bytes.
+// encoder of that model used to write the expected bytes, the value a binary
+// reader makes of a model, and the harness of the corrupted-bytes runs.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "ostrel/ostrel.hpp"
+#include "support/counting_resource.hpp"
+#include "support/global_allocations.hpp"
 
 namespace ostrel::serialization_test {
 
@@ -345,5 +352,162 @@ inline std::vector<std::uint8_t> ExpectedWkb(Model const& m, std::uint32_t flag 
   }
   return b.Bytes();
 }
+
+// The message of the E that f throws, or what went wrong instead.
+template <class E, class F>
+std::string Throws(F&& f) {
+  try {
+    f();
+  } catch (E const& e) {
+    return e.what();
+  } catch (std::exception const& e) {
+    return std::string("wrong type: ") + e.what();
+  }
+  return "no exception";
+}
+
+// The value a binary reader makes of a model: geographies with an EPSG SRID,
+// geometries with authority None and the bias of their first coordinate
+// (points, then lines, then rings). The generator's planar coordinates are
+// exact with any of them as bias.
+inline SpatialPtr ReadersValue(Model const& m, bool geographic, std::uint32_t srid) {
+  if (geographic) {
+    SRID const s(SRID::Authority::EPSG, srid);
+    return MakeSpatial<DefaultGeography>(MakeValue<DefaultGeography>(
+        m, Geography::Attributes(s, s, TopologicalType::Spheroidal, WindingOrder::InteriorLeft)));
+  }
+  XY const first = !m.points.empty()  ? m.points[0]
+                   : !m.lines.empty() ? m.lines[0][0]
+                                      : m.polys[0][0][0];
+  SRID const s(SRID::Authority::None, srid);
+  return MakeSpatial<DefaultGeometry>(MakeValue<DefaultGeometry>(
+      m, Geometry::Attributes(GeometryCoordinate::Bias(first.first, first.second), s, s)));
+}
+
+// Whether `of` is a subsequence of `path`.
+inline bool Subsequence(Path const& of, Path const& path) {
+  std::size_t k = 0;
+  for (XY const& q : path) k += k < of.size() && q == of[k];
+  return k == of.size();
+}
+
+// `path` without consecutive duplicates.
+inline Path WithoutRepeats(Path const& path) {
+  Path out;
+  for (XY const& q : path) {
+    if (out.empty() || q != out.back()) out.push_back(q);
+  }
+  return out;
+}
+
+// The polygons of two models have the same rings, coordinate by coordinate
+// within `tolerance`; returns the number of coordinates compared.
+inline int ExpectPolysNear(Model const& got, Model const& want, double tolerance) {
+  int compared = 0;
+  EXPECT_EQ(got.polys.size(), want.polys.size());
+  for (std::size_t p = 0; p < want.polys.size() && p < got.polys.size(); ++p) {
+    EXPECT_EQ(got.polys[p].size(), want.polys[p].size());
+    for (std::size_t r = 0; r < want.polys[p].size() && r < got.polys[p].size(); ++r) {
+      Path const &a = got.polys[p][r], &b = want.polys[p][r];
+      EXPECT_EQ(a.size(), b.size());
+      for (std::size_t k = 0; k < a.size() && k < b.size(); ++k, ++compared) {
+        EXPECT_NEAR(a[k].first, b[k].first, tolerance) << p << " " << r << " " << k;
+        EXPECT_NEAR(a[k].second, b[k].second, tolerance) << p << " " << r << " " << k;
+      }
+    }
+  }
+  return compared;
+}
+
+// Random values of every shape type in both families, written in a binary
+// form with SRIDs taken in turn from the given lists: the bytes are those of
+// the independent encoder, they read back to the same family, content and
+// hash, and a second write is byte-identical. Rings of either orientation:
+// these forms keep them as they are.
+template <class Write, class Read, class Expected>
+void BinaryRoundTrips(unsigned seed, std::vector<std::uint32_t> const& planar_srids,
+                      std::vector<std::uint32_t> const& geographic_srids, Write write, Read read,
+                      Expected expected) {
+  for (bool geographic : {false, true}) {
+    Generator gen(geographic ? seed : seed + 1, geographic);
+    auto const& srids = geographic ? geographic_srids : planar_srids;
+    for (int i = 0; i < 700; ++i) {
+      Model const m = gen.Make(kAllShapes[i % 7], false);
+      std::uint32_t const srid = srids[static_cast<std::size_t>(i) % srids.size()];
+      SpatialPtr const v = ReadersValue(m, geographic, srid);
+      Model const written = ModelOf(*v);
+      std::vector<std::uint8_t> const bytes = write(*v);
+      ASSERT_EQ(bytes, expected(written, srid, geographic)) << i;
+      SpatialPtr const back = read(bytes);
+      ASSERT_EQ(back->GetCoordinateType(), v->GetCoordinateType()) << i;
+      ASSERT_EQ(ModelOf(*back), written) << geographic << " " << i;
+      EXPECT_EQ(back->GetHash(), v->GetHash()) << geographic << " " << i;
+      EXPECT_EQ(write(*back), bytes) << i;
+    }
+  }
+}
+
+// Refuses any single allocation above `single` bytes and, in total, more
+// than `total`: a reader that trusted a count, or built what its input cannot
+// justify, fails with std::bad_alloc instead of its own message.
+class LimitedResource final : public MemoryResource {
+ public:
+  LimitedResource(std::size_t single, std::size_t total) : single_(single), total_(total) {}
+  void* Allocate(std::size_t bytes, std::size_t alignment) override {
+    if (bytes > single_ || (used_ += bytes) > total_) throw std::bad_alloc();
+    return NewDeleteMemoryResource()->Allocate(bytes, alignment);
+  }
+  void Deallocate(void* p, std::size_t bytes, std::size_t alignment) override {
+    NewDeleteMemoryResource()->Deallocate(p, bytes, alignment);
+  }
+  bool IsEqual(MemoryResource const& other) const override { return this == &other; }
+
+ private:
+  std::size_t single_, total_, used_ = 0;
+};
+
+// Overwrites `flips` random bytes: a third of them with one bit flipped, the
+// rest with a random byte.
+inline void Corrupt(std::vector<std::uint8_t>& bytes, std::mt19937& rng, int flips) {
+  for (int f = 0; f < flips; ++f) {
+    std::size_t const at = rng() % bytes.size();
+    bytes[at] = static_cast<std::uint8_t>(rng() % 3 == 0 ? bytes[at] ^ (1u << (rng() % 8)) : rng());
+  }
+}
+
+// Tallies reads of corrupted input. Each read must end in a value, an
+// Unknown or one of the documented exceptions; it allocates only from the
+// current resource (a successful read never from the global heap, only an
+// exception's message does) and leaks nothing.
+class CorruptionTally {
+ public:
+  template <class Read>
+  void Run(Read&& read, int i) {
+    test_support::GlobalAllocationCounter global;
+    bool threw = false;
+    {
+      test_support::ScopedMemoryResource scope(&counting_);
+      try {
+        SpatialPtr const v = read();
+        v->IsUnknown() ? ++unknowns : ++values;
+      } catch (std::length_error const&) {
+        threw = true;
+      } catch (std::invalid_argument const&) {
+        threw = true;
+      } catch (std::out_of_range const&) {
+        threw = true;
+      }
+    }
+    errors += threw;
+    if (!threw) {
+      EXPECT_EQ(global.Count(), 0u) << i;
+    }
+    ASSERT_TRUE(counting_.Balanced()) << i;
+  }
+  int values = 0, unknowns = 0, errors = 0;
+
+ private:
+  test_support::CountingMemoryResource counting_;
+};
 
 }  // namespace ostrel::serialization_test

@@ -1,6 +1,6 @@
-// The same content through SQL Server bytes, Oracle bytes, WKB and OWKT:
-// equal hashes where the forms' rules agree, and the cases where they do
-// not, each with its reason:
+// The same content through SQL Server bytes, Oracle bytes, WKB and OWKT.
+// Each form's own round trip of random content keeps the hash; these are the
+// cases where the forms' rules differ, each with its reason:
 //  - orientation: WKB orients geographic rings, the SQL Server and Oracle
 //    readers keep them as stored, OWKT keeps them too;
 //  - densifying: WKB subdivides long geographic edges, the others do not;
@@ -38,33 +38,6 @@ Reads ReadAll(Spatial const& v) {
           OracleSerialization::Read(OracleSerialization::Write(v)),
           WkbSerialization::Read(WkbSerialization::Write(v), v.GetCoordinateType()),
           OWKT::From(OWKT::To(v, OWKT::WriteOptions::Lossless()))};
-}
-
-// Random oriented, clean, finely divided content with the SRIDs every form
-// agrees on (EPSG:4326, or 0) and, for planar values, the bias of the first
-// coordinate: one hash through every form.
-TEST(InterchangeCross, RandomContentHasOneHash) {
-  for (bool geographic : {false, true}) {
-    Generator gen(geographic ? 61 : 62, geographic);
-    for (int i = 0; i < 700; ++i) {
-      Model const m = gen.Make(kAllShapes[i % 7], true);
-      SpatialPtr v;
-      if (geographic) {
-        v = MakeSpatial<DefaultGeography>(MakeValue<DefaultGeography>(m));
-      } else {
-        XY const f = !m.points.empty()  ? m.points[0]
-                     : !m.lines.empty() ? m.lines[0][0]
-                                        : m.polys[0][0][0];
-        v = MakeSpatial<DefaultGeometry>(MakeValue<DefaultGeometry>(
-            m, Geometry::Attributes(GeometryCoordinate::Bias(f.first, f.second), {}, {})));
-      }
-      Reads const r = ReadAll(*v);
-      EXPECT_EQ(r.sql->GetHash(), v->GetHash()) << geographic << " " << i;
-      EXPECT_EQ(r.ora->GetHash(), v->GetHash()) << geographic << " " << i;
-      EXPECT_EQ(r.wkb->GetHash(), v->GetHash()) << geographic << " " << i;
-      EXPECT_EQ(r.owkt->GetHash(), v->GetHash()) << geographic << " " << i;
-    }
-  }
 }
 
 TEST(InterchangeCross, WhereTheFormsDiffer) {
@@ -156,11 +129,8 @@ TEST(InterchangeCross, NaturalEarthCountries) {
       ASSERT_EQ(a.polys.size(), b.polys.size());
       for (std::size_t k = 0; k < a.polys.size(); ++k) {
         ASSERT_EQ(a.polys[k].size(), b.polys[k].size());
-        for (std::size_t r = 0; r < a.polys[k].size(); ++r) {
-          std::size_t j = 0;
-          for (XY const& q : b.polys[k][r]) j += j < a.polys[k][r].size() && q == a.polys[k][r][j];
-          EXPECT_EQ(j, a.polys[k][r].size()) << values;
-        }
+        for (std::size_t r = 0; r < a.polys[k].size(); ++r)
+          EXPECT_TRUE(Subsequence(a.polys[k][r], b.polys[k][r])) << values;
       }
     }
     wkb_equal += g.wkb->GetHash() == g.sql->GetHash();

@@ -24,18 +24,6 @@ using namespace serialization_test;
 using CT = CoordinateType;
 using S = ShapeType;
 
-template <class E, class F>
-std::string Throws(F&& f) {
-  try {
-    f();
-  } catch (E const& e) {
-    return e.what();
-  } catch (std::exception const& e) {
-    return std::string("wrong type: ") + e.what();
-  }
-  return "no exception";
-}
-
 SpatialPtr Planar(std::string const& t) { return WktSerialization::Read(t, CT::Geometry); }
 SpatialPtr Geo(std::string const& t) { return WktSerialization::Read(t, CT::Geography); }
 // What was read, written back; "UNKNOWN" for an Unknown.
@@ -415,35 +403,16 @@ TEST(WktRoundTrip, NaturalEarthCountries) {
   std::string line;
   int values = 0, vertices = 0;
   while (std::getline(in, line)) {
-    Model const owkt = ModelOf(*OWKT::From(line, CT::Geometry));
-    Model const wkt = ModelOf(*Planar(line));
-    ASSERT_EQ(wkt.polys.size(), owkt.polys.size());
-    for (std::size_t p = 0; p < owkt.polys.size(); ++p) {
-      for (std::size_t r = 0; r < owkt.polys[p].size(); ++r) {
-        ASSERT_EQ(wkt.polys[p][r].size(), owkt.polys[p][r].size());
-        for (std::size_t k = 0; k < owkt.polys[p][r].size(); ++k) {
-          EXPECT_NEAR(wkt.polys[p][r][k].first, owkt.polys[p][r][k].first, 2e-5);
-          EXPECT_NEAR(wkt.polys[p][r][k].second, owkt.polys[p][r][k].second, 2e-5);
-          ++vertices;
-        }
-      }
-    }
+    vertices +=
+        ExpectPolysNear(ModelOf(*Planar(line)), ModelOf(*OWKT::From(line, CT::Geometry)), 2e-5);
     Model const geo_owkt = ModelOf(*OWKT::From(line, CT::Geography));
     Model const geo = ModelOf(*Geo(line));
     ASSERT_EQ(geo.polys.size(), geo_owkt.polys.size());
     for (std::size_t p = 0; p < geo.polys.size(); ++p) {
       for (std::size_t r = 0; r < geo.polys[p].size(); ++r) {
-        Path orig;
-        for (XY const& q : geo_owkt.polys[p][r]) {
-          if (orig.empty() || q != orig.back()) orig.push_back(q);
-        }
-        Path const rev(orig.rbegin(), orig.rend());
-        auto subsequence = [&](Path const& of) {
-          std::size_t k = 0;
-          for (XY const& q : geo.polys[p][r]) k += k < of.size() && q == of[k];
-          return k == of.size();
-        };
-        EXPECT_TRUE(subsequence(orig) || subsequence(rev)) << values;
+        Path const orig = WithoutRepeats(geo_owkt.polys[p][r]), rev(orig.rbegin(), orig.rend());
+        EXPECT_TRUE(Subsequence(orig, geo.polys[p][r]) || Subsequence(rev, geo.polys[p][r]))
+            << values;
       }
     }
     ++values;

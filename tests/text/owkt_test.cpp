@@ -354,28 +354,12 @@ TEST(OwktReader, LiteralsAndOverloads) {
   EXPECT_EQ(Read("POINT(3.141592653589793 -1.5707963267948966)", Y, true), "geog POINT(180 -90)");
 }
 
-// Huge numbers still give a value; random token soup gives a value, an
-// Unknown or a documented exception, never a crash.
-TEST(OwktReader, HostileInput) {
+// Huge numbers still give a value. (Random token soup is read, in every kind
+// and unit, by OwktDiagnosis.NeverChangesWhatFromReturns.)
+TEST(OwktReader, HugeNumbers) {
   std::string const nines(1'000'000, '9');
   EXPECT_NE(Read("POINT(" + nines + " 0." + nines + ")", G), "UNKNOWN");
   EXPECT_NE(Read("SRID=-1e400;POINT(1e" + nines + " 1e-400)", G), "UNKNOWN");
-  // clang-format off
-  char const* const pieces[] = {
-      "POINT", "LINESTRING", "POLYGON", "MULTIPOINT", "MULTIPOLYGON", "GEOMETRYCOLLECTION", "EMPTY",
-      "Z", "ZM", "(", ")", "(", ")", ",", ";", ":", "=", "{", "1", "-2.5", "3e2", ".", "-", "SRID",
-      "BIAS", "EPSG", " ", "\t", "x", "0 0", "1 1, 2 2", "(0 0, 1 0, 1 1, 0 0)"};
-  // clang-format on
-  std::mt19937 rng(7);
-  for (int i = 0; i < 20000; ++i) {
-    std::string text;
-    for (auto n = rng() % 24; n > 0; --n) text += pieces[rng() % std::size(pieces)];
-    try {
-      EXPECT_FALSE(Read(text, static_cast<CT>(rng() % 4), rng() % 2 == 0).empty());
-    } catch (std::out_of_range const&) {
-    } catch (std::invalid_argument const&) {
-    }
-  }
 }
 
 }  // namespace
