@@ -5,7 +5,6 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -362,8 +361,7 @@ class Join {
 
   void Run(IndexedIntersects::Matches& out) {
     Build();
-    Query();
-    Verify(out);
+    QueryAndVerify(out);
   }
 
  private:
@@ -423,11 +421,17 @@ class Join {
     ForEachBox(*value, pinned, role != kNone, [&](Box const& box) { local->emplace_back(box, i); });
   }
 
-  // Candidate pairs per query item; repeats (only possible when an item has
+  // Each query item finds its candidates and verifies them at once, while
+  // its coordinates are at hand: no list of all candidates is kept, and no
+  // query item is read twice. Repeats (only possible when an item has
   // several boxes) are removed among the item's own candidates, the only
-  // place a pair can repeat.
-  void Query() {
+  // place a pair can repeat. The candidates go to the thread's scratch
+  // buffer above the entries of any task that this one interrupted, and are
+  // read by index, so a task nested on the same thread (a Get or Add that
+  // runs tasks of the same phase) neither sees nor moves them.
+  void QueryAndVerify(IndexedIntersects::Matches& out) {
     indexed_several_ = indexed_has_several_parts_.load(std::memory_order_relaxed);
+    out_ = &out;
     executor_(query_.Count(), [this](unsigned int k) { QueryTask(k); });
   }
 
@@ -452,12 +456,23 @@ class Join {
     ForEachBox(*value, pinned, role != kNone, [&](Box const& box) {
       tree_.query(bgi::intersects(box), boost::make_function_output_iterator(hit));
     });
-    if (local != nullptr && local->size() - start > 1 &&
-        (indexed_several_ || HasSeveralParts(*value))) {
+    if (local == nullptr) return;
+    std::size_t end = local->size();
+    if (end - start > 1 && (indexed_several_ || HasSeveralParts(*value))) {
       auto const begin = local->begin() + static_cast<std::ptrdiff_t>(start);
       std::sort(begin, local->end());
-      local->erase(std::unique(begin, local->end()), local->end());
+      end = static_cast<std::size_t>(std::unique(begin, local->end()) - local->begin());
     }
+    for (std::size_t c = start; c < end; ++c) {
+      unsigned long long const key = (*local)[c];
+      unsigned int const ia = static_cast<unsigned int>(key >> 32);
+      unsigned int const ib = static_cast<unsigned int>(key);
+      Spatial const* va = a_indexed_ ? a_.input->Get(ia) : value;
+      Spatial const* vb = a_indexed_ ? value : b_.input->Get(ib);
+      if (va == nullptr || vb == nullptr) continue;
+      if (Intersect(*va, ia, *vb, ib)) out_->Add({ia, ib});
+    }
+    local->resize(start);
   }
 
   // Calculate on one candidate, through the pinned polygonal item when the
@@ -478,40 +493,6 @@ class Join {
     return PinnedCalculate<GeometryCoordinate>(*pinned, points.AsGeometry());
   }
 
-  void Verify(IndexedIntersects::Matches& out) {
-    // The candidates stay in the buffers they were found in; a task finds
-    // its buffer among the few (one per thread) by the running totals.
-    ResourceVector<std::size_t> ends{ResourceAllocator<std::size_t>(resource_)};
-    std::size_t total = 0;
-    for (std::size_t t = 0; t < candidates_.Count(); ++t) {
-      total += candidates_.At(t).size();
-      ends.push_back(total);
-    }
-    ends_ = &ends;
-    out_ = &out;
-    done_ = 0;
-    do {
-      unsigned int const n = static_cast<unsigned int>(
-          std::min<std::size_t>(total - done_, std::numeric_limits<unsigned int>::max()));
-      executor_(n, [this](unsigned int k) { VerifyTask(k); });
-      done_ += n;
-    } while (done_ < total);
-  }
-
-  void VerifyTask(unsigned int k) {
-    std::size_t const c = done_ + k;
-    std::size_t t = 0;
-    while ((*ends_)[t] <= c) ++t;
-    std::size_t const offset = t == 0 ? c : c - (*ends_)[t - 1];
-    unsigned long long const key = candidates_.At(t)[offset];
-    unsigned int const ia = static_cast<unsigned int>(key >> 32);
-    unsigned int const ib = static_cast<unsigned int>(key);
-    Spatial const* va = a_.input->Get(ia);
-    Spatial const* vb = b_.input->Get(ib);
-    if (va == nullptr || vb == nullptr) return;
-    if (Intersect(*va, ia, *vb, ib)) out_->Add({ia, ib});
-  }
-
   IndexedIntersects::Executor const& executor_;
   Side const a_, b_;
   ResourceVector<unsigned long long> const* const prior_;
@@ -522,14 +503,12 @@ class Join {
   ResourceVector<std::uint8_t> roles_;  // of the indexed input's items
   std::atomic<bool> indexed_has_several_parts_{false};
   Tree tree_;
-  ThreadBuffers<unsigned long long> candidates_;
+  ThreadBuffers<unsigned long long> candidates_;  // the running query tasks' candidates
   // The state of the running phase, so that each task captures only this
   // object (and the executor's std::function stores it without allocating).
   ThreadBuffers<Entry>* entries_ = nullptr;
   bool indexed_several_ = false;
-  ResourceVector<std::size_t> const* ends_ = nullptr;
   IndexedIntersects::Matches* out_ = nullptr;
-  std::size_t done_ = 0;
 };
 
 }  // namespace
