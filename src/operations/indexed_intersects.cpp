@@ -9,6 +9,7 @@
 #include <new>
 #include <thread>
 #include <tuple>
+#include <type_traits>
 
 #include <boost/geometry.hpp>
 #include <boost/geometry/geometries/box.hpp>
@@ -366,6 +367,7 @@ class Join {
 
  private:
   PinnedItems& PinnedOf(bool side_a) { return side_a ? pinned_a_ : pinned_b_; }
+  PinnedItems const& PinnedOf(bool side_a) const { return side_a ? pinned_a_ : pinned_b_; }
 
   // Every box of every indexed item, with the item's index; the tree is
   // filled from them in item order once the tasks are done, so its shape
@@ -440,6 +442,11 @@ class Join {
     Spatial const* value = query_.input->Get(j);
     if (value == nullptr) return;
     Role const role = RoleOf(*value);
+    if (role == kPlanarPoints) {
+      if (QueryPoint<GeometryCoordinate>(j, *value, value->AsGeometry(), role)) return;
+    } else if (role == kSphericalPoints) {
+      if (QueryPoint<GeographyCoordinate>(j, *value, value->AsGeography(), role)) return;
+    }
     detail::PinnedItem const* pinned = nullptr;
     if (role == kPlanarPolygons || role == kSphericalPolygons) {
       pinned = &PinnedOf(!a_indexed_).Pin(j, *value, role == kSphericalPolygons, false);
@@ -473,6 +480,64 @@ class Join {
       if (Intersect(*va, ia, *vb, ib)) out_->Add({ia, ib});
     }
     local->resize(start);
+  }
+
+  // The common query item, a single point: its coordinate is read once, for
+  // its box and for every candidate's test, which goes straight to the
+  // pinned polygons. Anything else (several points, or polygons besides)
+  // is left to the general path, and false is returned.
+  template <class C>
+  bool QueryPoint(unsigned int j, Spatial const& value, Shape<C> const& shape, Role role) {
+    auto const points = shape.GetPoints();
+    if (points.size() != 1 || !shape.GetPolys().empty()) return false;
+    C const p = points[0];
+    if (!p.IsValid()) return true;
+    double x, y;
+    if constexpr (std::is_same_v<C, GeographyCoordinate>) {
+      x = p.GetLongitude().Get().Get(), y = p.GetLatitude().Get().Get();
+    } else {
+      x = p.GetX(), y = p.GetY();
+    }
+    ResourceVector<unsigned long long>& local = candidates_.Local();
+    std::size_t const start = local.size();
+    auto const hit = [&](Entry const& entry) {
+      unsigned int const i = entry.second;
+      if (!CanMatch(roles_[i], role)) return;
+      unsigned long long const key = a_indexed_ ? Key(i, j) : Key(j, i);
+      if (prior_ != nullptr && !std::binary_search(prior_->begin(), prior_->end(), key)) return;
+      local.push_back(key);
+    };
+    tree_.query(bgi::intersects(MakeBox(x, y, x, y)), boost::make_function_output_iterator(hit));
+    std::size_t end = local.size();
+    if (end - start > 1 && (indexed_several_ || HasSeveralParts(value))) {
+      auto const begin = local.begin() + static_cast<std::ptrdiff_t>(start);
+      std::sort(begin, local.end());
+      end = static_cast<std::size_t>(std::unique(begin, local.end()) - local.begin());
+    }
+    PinnedItems const& pinned_items = PinnedOf(a_indexed_);
+    for (std::size_t c = start; c < end; ++c) {
+      unsigned long long const key = local[c];
+      unsigned int const ia = static_cast<unsigned int>(key >> 32);
+      unsigned int const ib = static_cast<unsigned int>(key);
+      unsigned int const i = a_indexed_ ? ia : ib;
+      Spatial const* other = indexed_.input->Get(i);
+      if (other == nullptr) continue;
+      detail::PinnedItem const* pinned = pinned_items.Find(i);
+      bool found;
+      if (pinned != nullptr && pinned->GetValue() == other) {
+        // Calculate's loop with a single point: polygon by polygon.
+        found = false;
+        unsigned int const polys = pinned->NumberOfPolys();
+        for (unsigned int poly = 0; poly < polys && !found; ++poly) {
+          found = pinned->Contains(poly, p);
+        }
+      } else {
+        found = a_indexed_ ? Intersect(*other, ia, value, ib) : Intersect(value, ia, *other, ib);
+      }
+      if (found) out_->Add({ia, ib});
+    }
+    local.resize(start);
+    return true;
   }
 
   // Calculate on one candidate, through the pinned polygonal item when the
