@@ -49,7 +49,7 @@ PinnedItem::PinnedItem(Spatial const& value, bool geography, bool index, MemoryR
           ring.error = static_cast<int>(errors_.size());
         }
         auto const view = rings[r];
-        if (index && view.size() >= kMinimumIndexedRing) {
+        if (index && !view.empty()) {
           ring.first = static_cast<unsigned int>(spherical_.size());
           ring.size = view.size();
           spherical_.insert(spherical_.end(), view.begin(), view.end());
@@ -74,7 +74,7 @@ PinnedItem::PinnedItem(Spatial const& value, bool geography, bool index, MemoryR
     for (unsigned int r = 0; r < rings.size(); ++r) {
       Ring ring;
       auto const view = rings[r];
-      if (index && view.size() >= kMinimumIndexedRing) {
+      if (index && !view.empty()) {
         ring.first = static_cast<unsigned int>(planar_.size());
         ring.size = view.size();
         planar_.insert(planar_.end(), view.begin(), view.end());
@@ -125,6 +125,7 @@ void PinnedItem::BuildBands(Ring& ring, unsigned int edges, SpanOf const& span_o
 }
 
 void PinnedItem::IndexPlanarRing(Ring& ring) {
+  if (ring.size < kMinimumIndexedRing) return;
   GeometryCoordinate const* v = planar_.data() + ring.first;
   double low = INFINITY, high = -INFINITY;
   for (unsigned int k = 0; k < ring.size; ++k) {
@@ -156,7 +157,7 @@ void PinnedItem::IndexSphericalRing(Ring& ring) {
     low = std::min(low, l);
     high = std::max(high, l);
   }
-  if (!valid || !(high > low)) return;
+  if (!valid || !(high > low) || ring.size < kMinimumIndexedRing) return;
   ring.low = low;
   ring.high = high;
   // An arc is filed under the bands of the longitude range in which

@@ -1,9 +1,9 @@
 // PinnedItem: a polygonal value of a join with everything its exact tests
 // need read once: the cached bounds of every polygon (which are also its
 // boxes in the index), the cached pole containment of every ring, and, for
-// the long rings of the indexed side, an unpacked copy of the ring with an
-// index of its edges by band (of y in the plane, of longitude on the
-// ellipsoid) and the earth-centred position of every vertex.
+// the rings of the indexed side, an unpacked copy of the ring with the
+// earth-centred position of every vertex and, for the long rings, an index
+// of its edges by band (of y in the plane, of longitude on the ellipsoid).
 //
 // Verification then takes no cache lock: PinnedItem::Contains answers
 // exactly what Intersects::Calculate answers for the same polygon and point.
@@ -41,8 +41,9 @@ class PinnedItem {
  public:
   // Reads the bounds of every polygon and the pole containment of every
   // ring of `value` (its family given by `geography`) through the caches,
-  // and, when `index` is set, builds the band index of every ring of at
-  // least kMinimumIndexedRing coordinates. All storage comes from
+  // and, when `index` is set, copies every ring and builds the band index
+  // of every ring of at least kMinimumIndexedRing coordinates (shorter ones
+  // are walked whole, from the copy). All storage comes from
   // `resource`. Errors of the bounds propagate; those of pole containment
   // are kept for Contains.
   PinnedItem(Spatial const& value, bool geography, bool index, MemoryResource* resource);
