@@ -434,22 +434,54 @@ class Join {
   void QueryAndVerify(IndexedIntersects::Matches& out) {
     indexed_several_ = indexed_has_several_parts_.load(std::memory_order_relaxed);
     out_ = &out;
-    executor_(query_.Count(), [this](unsigned int k) { QueryTask(k); });
+    unsigned int const count = query_.Count();
+    block_ = std::clamp(count / 1024u, 1u, kBlock);
+    unsigned int const tasks = count / block_ + (count % block_ != 0 ? 1 : 0);
+    executor_(tasks, [this](unsigned int t) { QueryBlock(t); });
   }
 
-  void QueryTask(unsigned int k) {
-    unsigned int const j = query_.Item(k);
-    Spatial const* value = query_.input->Get(j);
+  // A task queries a block of consecutive items (one item when there are
+  // few, so that small joins still spread over the threads). The block's
+  // values are fetched first, and each value's object is prefetched a few
+  // items before its turn: the values of a large input are scattered over
+  // memory, and their first read would otherwise stall every item.
+  static constexpr unsigned int kBlock = 64;
+  static constexpr unsigned int kAhead = 6;
+
+  static void Prefetch(Spatial const* value) {
     if (value == nullptr) return;
-    Role const role = RoleOf(*value);
+    auto const address = reinterpret_cast<std::uintptr_t>(value);
+    __builtin_prefetch(reinterpret_cast<void const*>(address));
+    __builtin_prefetch(reinterpret_cast<void const*>(address + 64));
+  }
+
+  void QueryBlock(unsigned int t) {
+    unsigned long long const first = static_cast<unsigned long long>(t) * block_;
+    unsigned int const n =
+        static_cast<unsigned int>(std::min<unsigned long long>(block_, query_.Count() - first));
+    unsigned int items[kBlock];
+    Spatial const* values[kBlock];
+    for (unsigned int b = 0; b < n; ++b) {
+      items[b] = query_.Item(static_cast<unsigned int>(first + b));
+      values[b] = query_.input->Get(items[b]);
+      if (b < kAhead) Prefetch(values[b]);
+    }
+    for (unsigned int b = 0; b < n; ++b) {
+      if (b + kAhead < n) Prefetch(values[b + kAhead]);
+      if (values[b] != nullptr) QueryItem(items[b], *values[b]);
+    }
+  }
+
+  void QueryItem(unsigned int j, Spatial const& value) {
+    Role const role = RoleOf(value);
     if (role == kPlanarPoints) {
-      if (QueryPoint<GeometryCoordinate>(j, *value, value->AsGeometry(), role)) return;
+      if (QueryPoint<GeometryCoordinate>(j, value, value.AsGeometry(), role)) return;
     } else if (role == kSphericalPoints) {
-      if (QueryPoint<GeographyCoordinate>(j, *value, value->AsGeography(), role)) return;
+      if (QueryPoint<GeographyCoordinate>(j, value, value.AsGeography(), role)) return;
     }
     detail::PinnedItem const* pinned = nullptr;
     if (role == kPlanarPolygons || role == kSphericalPolygons) {
-      pinned = &PinnedOf(!a_indexed_).Pin(j, *value, role == kSphericalPolygons, false);
+      pinned = &PinnedOf(!a_indexed_).Pin(j, value, role == kSphericalPolygons, false);
     }
     ResourceVector<unsigned long long>* local = role != kNone ? &candidates_.Local() : nullptr;
     std::size_t const start = local != nullptr ? local->size() : 0;
@@ -460,12 +492,12 @@ class Join {
       if (prior_ != nullptr && !std::binary_search(prior_->begin(), prior_->end(), key)) return;
       local->push_back(key);
     };
-    ForEachBox(*value, pinned, role != kNone, [&](Box const& box) {
+    ForEachBox(value, pinned, role != kNone, [&](Box const& box) {
       tree_.query(bgi::intersects(box), boost::make_function_output_iterator(hit));
     });
     if (local == nullptr) return;
     std::size_t end = local->size();
-    if (end - start > 1 && (indexed_several_ || HasSeveralParts(*value))) {
+    if (end - start > 1 && (indexed_several_ || HasSeveralParts(value))) {
       auto const begin = local->begin() + static_cast<std::ptrdiff_t>(start);
       std::sort(begin, local->end());
       end = static_cast<std::size_t>(std::unique(begin, local->end()) - local->begin());
@@ -474,8 +506,8 @@ class Join {
       unsigned long long const key = (*local)[c];
       unsigned int const ia = static_cast<unsigned int>(key >> 32);
       unsigned int const ib = static_cast<unsigned int>(key);
-      Spatial const* va = a_indexed_ ? a_.input->Get(ia) : value;
-      Spatial const* vb = a_indexed_ ? value : b_.input->Get(ib);
+      Spatial const* va = a_indexed_ ? a_.input->Get(ia) : &value;
+      Spatial const* vb = a_indexed_ ? &value : b_.input->Get(ib);
       if (va == nullptr || vb == nullptr) continue;
       if (Intersect(*va, ia, *vb, ib)) out_->Add({ia, ib});
     }
@@ -573,6 +605,7 @@ class Join {
   // object (and the executor's std::function stores it without allocating).
   ThreadBuffers<Entry>* entries_ = nullptr;
   bool indexed_several_ = false;
+  unsigned int block_ = 1;
   IndexedIntersects::Matches* out_ = nullptr;
 };
 
