@@ -200,11 +200,12 @@ class PinnedItems {
   }
 
   // Pins item i (each index is pinned by one task only).
-  detail::PinnedItem const& Pin(unsigned int i, Spatial const& value, bool geography, bool index) {
+  detail::PinnedItem const& Pin(unsigned int i, Spatial const& value, bool geography,
+                                detail::PinnedItem::Copies copies) {
     ResourceAllocator<detail::PinnedItem> allocator(resource_);
     detail::PinnedItem* item = allocator.allocate(1);
     try {
-      ::new (item) detail::PinnedItem(value, geography, index, resource_);
+      ::new (item) detail::PinnedItem(value, geography, copies, resource_);
     } catch (...) {
       allocator.deallocate(item, 1);
       throw;
@@ -353,6 +354,12 @@ class Join {
         a_indexed_(a.Count() < b.Count()),
         indexed_(a_indexed_ ? a_ : b_),
         query_(a_indexed_ ? b_ : a_),
+        // Short rings are unpacked when the query side has many items per
+        // indexed one, so that each polygon meets many points.
+        indexed_copies_(static_cast<unsigned long long>(query_.Count()) >=
+                                kShortRingCopyRatio * indexed_.Count()
+                            ? detail::PinnedItem::Copies::kAllRings
+                            : detail::PinnedItem::Copies::kLongRings),
         pinned_a_(a.size, resource),
         pinned_b_(b.size, resource),
         roles_(indexed_.size, kNone, ResourceAllocator<std::uint8_t>(resource)),
@@ -414,7 +421,7 @@ class Join {
     roles_[i] = role;
     detail::PinnedItem const* pinned = nullptr;
     if (role == kPlanarPolygons || role == kSphericalPolygons) {
-      pinned = &PinnedOf(a_indexed_).Pin(i, *value, role == kSphericalPolygons, true);
+      pinned = &PinnedOf(a_indexed_).Pin(i, *value, role == kSphericalPolygons, indexed_copies_);
     }
     if (role != kNone && HasSeveralParts(*value)) {
       indexed_has_several_parts_.store(true, std::memory_order_relaxed);
@@ -481,7 +488,8 @@ class Join {
     }
     detail::PinnedItem const* pinned = nullptr;
     if (role == kPlanarPolygons || role == kSphericalPolygons) {
-      pinned = &PinnedOf(!a_indexed_).Pin(j, value, role == kSphericalPolygons, false);
+      pinned = &PinnedOf(!a_indexed_)
+                    .Pin(j, value, role == kSphericalPolygons, detail::PinnedItem::Copies::kNone);
     }
     ResourceVector<unsigned long long>* local = role != kNone ? &candidates_.Local() : nullptr;
     std::size_t const start = local != nullptr ? local->size() : 0;
@@ -596,6 +604,8 @@ class Join {
   MemoryResource* const resource_;
   bool const a_indexed_;
   Side const indexed_, query_;
+  static constexpr unsigned long long kShortRingCopyRatio = 8;
+  detail::PinnedItem::Copies const indexed_copies_;
   PinnedItems pinned_a_, pinned_b_;
   ResourceVector<std::uint8_t> roles_;  // of the indexed input's items
   std::atomic<bool> indexed_has_several_parts_{false};

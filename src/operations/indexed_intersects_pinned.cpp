@@ -19,7 +19,8 @@ constexpr unsigned int kMaximumBands = 1u << 16;
 
 }  // namespace
 
-PinnedItem::PinnedItem(Spatial const& value, bool geography, bool index, MemoryResource* resource)
+PinnedItem::PinnedItem(Spatial const& value, bool geography, Copies copies,
+                       MemoryResource* resource)
     : value_(&value),
       polys_(resource),
       rings_(resource),
@@ -49,7 +50,7 @@ PinnedItem::PinnedItem(Spatial const& value, bool geography, bool index, MemoryR
           ring.error = static_cast<int>(errors_.size());
         }
         auto const view = rings[r];
-        if (index && !view.empty()) {
+        if (Copied(copies, view.size())) {
           ring.first = static_cast<unsigned int>(spherical_.size());
           ring.size = view.size();
           spherical_.insert(spherical_.end(), view.begin(), view.end());
@@ -74,7 +75,7 @@ PinnedItem::PinnedItem(Spatial const& value, bool geography, bool index, MemoryR
     for (unsigned int r = 0; r < rings.size(); ++r) {
       Ring ring;
       auto const view = rings[r];
-      if (index && !view.empty()) {
+      if (Copied(copies, view.size())) {
         ring.first = static_cast<unsigned int>(planar_.size());
         ring.size = view.size();
         planar_.insert(planar_.end(), view.begin(), view.end());
