@@ -5,11 +5,11 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <mutex>
 #include <new>
 #include <thread>
 #include <tuple>
+#include <type_traits>
 
 #include <boost/geometry.hpp>
 #include <boost/geometry/geometries/box.hpp>
@@ -200,11 +200,12 @@ class PinnedItems {
   }
 
   // Pins item i (each index is pinned by one task only).
-  detail::PinnedItem const& Pin(unsigned int i, Spatial const& value, bool geography, bool index) {
+  detail::PinnedItem const& Pin(unsigned int i, Spatial const& value, bool geography,
+                                detail::PinnedItem::Copies copies) {
     ResourceAllocator<detail::PinnedItem> allocator(resource_);
     detail::PinnedItem* item = allocator.allocate(1);
     try {
-      ::new (item) detail::PinnedItem(value, geography, index, resource_);
+      ::new (item) detail::PinnedItem(value, geography, copies, resource_);
     } catch (...) {
       allocator.deallocate(item, 1);
       throw;
@@ -353,6 +354,12 @@ class Join {
         a_indexed_(a.Count() < b.Count()),
         indexed_(a_indexed_ ? a_ : b_),
         query_(a_indexed_ ? b_ : a_),
+        // Short rings are unpacked when the query side has many items per
+        // indexed one, so that each polygon meets many points.
+        indexed_copies_(static_cast<unsigned long long>(query_.Count()) >=
+                                kShortRingCopyRatio * indexed_.Count()
+                            ? detail::PinnedItem::Copies::kAllRings
+                            : detail::PinnedItem::Copies::kLongRings),
         pinned_a_(a.size, resource),
         pinned_b_(b.size, resource),
         roles_(indexed_.size, kNone, ResourceAllocator<std::uint8_t>(resource)),
@@ -362,12 +369,12 @@ class Join {
 
   void Run(IndexedIntersects::Matches& out) {
     Build();
-    Query();
-    Verify(out);
+    QueryAndVerify(out);
   }
 
  private:
   PinnedItems& PinnedOf(bool side_a) { return side_a ? pinned_a_ : pinned_b_; }
+  PinnedItems const& PinnedOf(bool side_a) const { return side_a ? pinned_a_ : pinned_b_; }
 
   // Every box of every indexed item, with the item's index; the tree is
   // filled from them in item order once the tasks are done, so its shape
@@ -414,7 +421,7 @@ class Join {
     roles_[i] = role;
     detail::PinnedItem const* pinned = nullptr;
     if (role == kPlanarPolygons || role == kSphericalPolygons) {
-      pinned = &PinnedOf(a_indexed_).Pin(i, *value, role == kSphericalPolygons, true);
+      pinned = &PinnedOf(a_indexed_).Pin(i, *value, role == kSphericalPolygons, indexed_copies_);
     }
     if (role != kNone && HasSeveralParts(*value)) {
       indexed_has_several_parts_.store(true, std::memory_order_relaxed);
@@ -423,22 +430,66 @@ class Join {
     ForEachBox(*value, pinned, role != kNone, [&](Box const& box) { local->emplace_back(box, i); });
   }
 
-  // Candidate pairs per query item; repeats (only possible when an item has
+  // Each query item finds its candidates and verifies them at once, while
+  // its coordinates are at hand: no list of all candidates is kept, and no
+  // query item is read twice. Repeats (only possible when an item has
   // several boxes) are removed among the item's own candidates, the only
-  // place a pair can repeat.
-  void Query() {
+  // place a pair can repeat. The candidates go to the thread's scratch
+  // buffer above the entries of any task that this one interrupted, and are
+  // read by index, so a task nested on the same thread (a Get or Add that
+  // runs tasks of the same phase) neither sees nor moves them.
+  void QueryAndVerify(IndexedIntersects::Matches& out) {
     indexed_several_ = indexed_has_several_parts_.load(std::memory_order_relaxed);
-    executor_(query_.Count(), [this](unsigned int k) { QueryTask(k); });
+    out_ = &out;
+    unsigned int const count = query_.Count();
+    block_ = std::clamp(count / 1024u, 1u, kBlock);
+    unsigned int const tasks = count / block_ + (count % block_ != 0 ? 1 : 0);
+    executor_(tasks, [this](unsigned int t) { QueryBlock(t); });
   }
 
-  void QueryTask(unsigned int k) {
-    unsigned int const j = query_.Item(k);
-    Spatial const* value = query_.input->Get(j);
+  // A task queries a block of consecutive items (one item when there are
+  // few, so that small joins still spread over the threads). The block's
+  // values are fetched first, and each value's object is prefetched a few
+  // items before its turn: the values of a large input are scattered over
+  // memory, and their first read would otherwise stall every item.
+  static constexpr unsigned int kBlock = 64;
+  static constexpr unsigned int kAhead = 6;
+
+  static void Prefetch(Spatial const* value) {
     if (value == nullptr) return;
-    Role const role = RoleOf(*value);
+    auto const address = reinterpret_cast<std::uintptr_t>(value);
+    __builtin_prefetch(reinterpret_cast<void const*>(address));
+    __builtin_prefetch(reinterpret_cast<void const*>(address + 64));
+  }
+
+  void QueryBlock(unsigned int t) {
+    unsigned long long const first = static_cast<unsigned long long>(t) * block_;
+    unsigned int const n =
+        static_cast<unsigned int>(std::min<unsigned long long>(block_, query_.Count() - first));
+    unsigned int items[kBlock];
+    Spatial const* values[kBlock];
+    for (unsigned int b = 0; b < n; ++b) {
+      items[b] = query_.Item(static_cast<unsigned int>(first + b));
+      values[b] = query_.input->Get(items[b]);
+      if (b < kAhead) Prefetch(values[b]);
+    }
+    for (unsigned int b = 0; b < n; ++b) {
+      if (b + kAhead < n) Prefetch(values[b + kAhead]);
+      if (values[b] != nullptr) QueryItem(items[b], *values[b]);
+    }
+  }
+
+  void QueryItem(unsigned int j, Spatial const& value) {
+    Role const role = RoleOf(value);
+    if (role == kPlanarPoints) {
+      if (QueryPoint<GeometryCoordinate>(j, value, value.AsGeometry(), role)) return;
+    } else if (role == kSphericalPoints) {
+      if (QueryPoint<GeographyCoordinate>(j, value, value.AsGeography(), role)) return;
+    }
     detail::PinnedItem const* pinned = nullptr;
     if (role == kPlanarPolygons || role == kSphericalPolygons) {
-      pinned = &PinnedOf(!a_indexed_).Pin(j, *value, role == kSphericalPolygons, false);
+      pinned = &PinnedOf(!a_indexed_)
+                    .Pin(j, value, role == kSphericalPolygons, detail::PinnedItem::Copies::kNone);
     }
     ResourceVector<unsigned long long>* local = role != kNone ? &candidates_.Local() : nullptr;
     std::size_t const start = local != nullptr ? local->size() : 0;
@@ -449,15 +500,84 @@ class Join {
       if (prior_ != nullptr && !std::binary_search(prior_->begin(), prior_->end(), key)) return;
       local->push_back(key);
     };
-    ForEachBox(*value, pinned, role != kNone, [&](Box const& box) {
+    ForEachBox(value, pinned, role != kNone, [&](Box const& box) {
       tree_.query(bgi::intersects(box), boost::make_function_output_iterator(hit));
     });
-    if (local != nullptr && local->size() - start > 1 &&
-        (indexed_several_ || HasSeveralParts(*value))) {
+    if (local == nullptr) return;
+    std::size_t end = local->size();
+    if (end - start > 1 && (indexed_several_ || HasSeveralParts(value))) {
       auto const begin = local->begin() + static_cast<std::ptrdiff_t>(start);
       std::sort(begin, local->end());
-      local->erase(std::unique(begin, local->end()), local->end());
+      end = static_cast<std::size_t>(std::unique(begin, local->end()) - local->begin());
     }
+    for (std::size_t c = start; c < end; ++c) {
+      unsigned long long const key = (*local)[c];
+      unsigned int const ia = static_cast<unsigned int>(key >> 32);
+      unsigned int const ib = static_cast<unsigned int>(key);
+      Spatial const* va = a_indexed_ ? a_.input->Get(ia) : &value;
+      Spatial const* vb = a_indexed_ ? &value : b_.input->Get(ib);
+      if (va == nullptr || vb == nullptr) continue;
+      if (Intersect(*va, ia, *vb, ib)) out_->Add({ia, ib});
+    }
+    local->resize(start);
+  }
+
+  // The common query item, a single point: its coordinate is read once, for
+  // its box and for every candidate's test, which goes straight to the
+  // pinned polygons. Anything else (several points, or polygons besides)
+  // is left to the general path, and false is returned.
+  template <class C>
+  bool QueryPoint(unsigned int j, Spatial const& value, Shape<C> const& shape, Role role) {
+    auto const points = shape.GetPoints();
+    if (points.size() != 1 || !shape.GetPolys().empty()) return false;
+    C const p = points[0];
+    if (!p.IsValid()) return true;
+    double x, y;
+    if constexpr (std::is_same_v<C, GeographyCoordinate>) {
+      x = p.GetLongitude().Get().Get(), y = p.GetLatitude().Get().Get();
+    } else {
+      x = p.GetX(), y = p.GetY();
+    }
+    ResourceVector<unsigned long long>& local = candidates_.Local();
+    std::size_t const start = local.size();
+    auto const hit = [&](Entry const& entry) {
+      unsigned int const i = entry.second;
+      if (!CanMatch(roles_[i], role)) return;
+      unsigned long long const key = a_indexed_ ? Key(i, j) : Key(j, i);
+      if (prior_ != nullptr && !std::binary_search(prior_->begin(), prior_->end(), key)) return;
+      local.push_back(key);
+    };
+    tree_.query(bgi::intersects(MakeBox(x, y, x, y)), boost::make_function_output_iterator(hit));
+    std::size_t end = local.size();
+    if (end - start > 1 && (indexed_several_ || HasSeveralParts(value))) {
+      auto const begin = local.begin() + static_cast<std::ptrdiff_t>(start);
+      std::sort(begin, local.end());
+      end = static_cast<std::size_t>(std::unique(begin, local.end()) - local.begin());
+    }
+    PinnedItems const& pinned_items = PinnedOf(a_indexed_);
+    for (std::size_t c = start; c < end; ++c) {
+      unsigned long long const key = local[c];
+      unsigned int const ia = static_cast<unsigned int>(key >> 32);
+      unsigned int const ib = static_cast<unsigned int>(key);
+      unsigned int const i = a_indexed_ ? ia : ib;
+      Spatial const* other = indexed_.input->Get(i);
+      if (other == nullptr) continue;
+      detail::PinnedItem const* pinned = pinned_items.Find(i);
+      bool found;
+      if (pinned != nullptr && pinned->GetValue() == other) {
+        // Calculate's loop with a single point: polygon by polygon.
+        found = false;
+        unsigned int const polys = pinned->NumberOfPolys();
+        for (unsigned int poly = 0; poly < polys && !found; ++poly) {
+          found = pinned->Contains(poly, p);
+        }
+      } else {
+        found = a_indexed_ ? Intersect(*other, ia, value, ib) : Intersect(value, ia, *other, ib);
+      }
+      if (found) out_->Add({ia, ib});
+    }
+    local.resize(start);
+    return true;
   }
 
   // Calculate on one candidate, through the pinned polygonal item when the
@@ -478,58 +598,25 @@ class Join {
     return PinnedCalculate<GeometryCoordinate>(*pinned, points.AsGeometry());
   }
 
-  void Verify(IndexedIntersects::Matches& out) {
-    // The candidates stay in the buffers they were found in; a task finds
-    // its buffer among the few (one per thread) by the running totals.
-    ResourceVector<std::size_t> ends{ResourceAllocator<std::size_t>(resource_)};
-    std::size_t total = 0;
-    for (std::size_t t = 0; t < candidates_.Count(); ++t) {
-      total += candidates_.At(t).size();
-      ends.push_back(total);
-    }
-    ends_ = &ends;
-    out_ = &out;
-    done_ = 0;
-    do {
-      unsigned int const n = static_cast<unsigned int>(
-          std::min<std::size_t>(total - done_, std::numeric_limits<unsigned int>::max()));
-      executor_(n, [this](unsigned int k) { VerifyTask(k); });
-      done_ += n;
-    } while (done_ < total);
-  }
-
-  void VerifyTask(unsigned int k) {
-    std::size_t const c = done_ + k;
-    std::size_t t = 0;
-    while ((*ends_)[t] <= c) ++t;
-    std::size_t const offset = t == 0 ? c : c - (*ends_)[t - 1];
-    unsigned long long const key = candidates_.At(t)[offset];
-    unsigned int const ia = static_cast<unsigned int>(key >> 32);
-    unsigned int const ib = static_cast<unsigned int>(key);
-    Spatial const* va = a_.input->Get(ia);
-    Spatial const* vb = b_.input->Get(ib);
-    if (va == nullptr || vb == nullptr) return;
-    if (Intersect(*va, ia, *vb, ib)) out_->Add({ia, ib});
-  }
-
   IndexedIntersects::Executor const& executor_;
   Side const a_, b_;
   ResourceVector<unsigned long long> const* const prior_;
   MemoryResource* const resource_;
   bool const a_indexed_;
   Side const indexed_, query_;
+  static constexpr unsigned long long kShortRingCopyRatio = 8;
+  detail::PinnedItem::Copies const indexed_copies_;
   PinnedItems pinned_a_, pinned_b_;
   ResourceVector<std::uint8_t> roles_;  // of the indexed input's items
   std::atomic<bool> indexed_has_several_parts_{false};
   Tree tree_;
-  ThreadBuffers<unsigned long long> candidates_;
+  ThreadBuffers<unsigned long long> candidates_;  // the running query tasks' candidates
   // The state of the running phase, so that each task captures only this
   // object (and the executor's std::function stores it without allocating).
   ThreadBuffers<Entry>* entries_ = nullptr;
   bool indexed_several_ = false;
-  ResourceVector<std::size_t> const* ends_ = nullptr;
+  unsigned int block_ = 1;
   IndexedIntersects::Matches* out_ = nullptr;
-  std::size_t done_ = 0;
 };
 
 }  // namespace

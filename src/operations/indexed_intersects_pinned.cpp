@@ -19,7 +19,8 @@ constexpr unsigned int kMaximumBands = 1u << 16;
 
 }  // namespace
 
-PinnedItem::PinnedItem(Spatial const& value, bool geography, bool index, MemoryResource* resource)
+PinnedItem::PinnedItem(Spatial const& value, bool geography, Copies copies,
+                       MemoryResource* resource)
     : value_(&value),
       polys_(resource),
       rings_(resource),
@@ -49,7 +50,7 @@ PinnedItem::PinnedItem(Spatial const& value, bool geography, bool index, MemoryR
           ring.error = static_cast<int>(errors_.size());
         }
         auto const view = rings[r];
-        if (index && view.size() >= kMinimumIndexedRing) {
+        if (Copied(copies, view.size())) {
           ring.first = static_cast<unsigned int>(spherical_.size());
           ring.size = view.size();
           spherical_.insert(spherical_.end(), view.begin(), view.end());
@@ -74,7 +75,7 @@ PinnedItem::PinnedItem(Spatial const& value, bool geography, bool index, MemoryR
     for (unsigned int r = 0; r < rings.size(); ++r) {
       Ring ring;
       auto const view = rings[r];
-      if (index && view.size() >= kMinimumIndexedRing) {
+      if (Copied(copies, view.size())) {
         ring.first = static_cast<unsigned int>(planar_.size());
         ring.size = view.size();
         planar_.insert(planar_.end(), view.begin(), view.end());
@@ -125,6 +126,7 @@ void PinnedItem::BuildBands(Ring& ring, unsigned int edges, SpanOf const& span_o
 }
 
 void PinnedItem::IndexPlanarRing(Ring& ring) {
+  if (ring.size < kMinimumIndexedRing) return;
   GeometryCoordinate const* v = planar_.data() + ring.first;
   double low = INFINITY, high = -INFINITY;
   for (unsigned int k = 0; k < ring.size; ++k) {
@@ -156,7 +158,7 @@ void PinnedItem::IndexSphericalRing(Ring& ring) {
     low = std::min(low, l);
     high = std::max(high, l);
   }
-  if (!valid || !(high > low)) return;
+  if (!valid || !(high > low) || ring.size < kMinimumIndexedRing) return;
   ring.low = low;
   ring.high = high;
   // An arc is filed under the bands of the longitude range in which

@@ -1,9 +1,11 @@
 // PinnedItem: a polygonal value of a join with everything its exact tests
 // need read once: the cached bounds of every polygon (which are also its
 // boxes in the index), the cached pole containment of every ring, and, for
-// the long rings of the indexed side, an unpacked copy of the ring with an
+// the rings of the indexed side (the long ones, or all of them when the
+// join tests many points per polygon), an unpacked copy of the ring with
+// the earth-centred position of every vertex and, for the long rings, an
 // index of its edges by band (of y in the plane, of longitude on the
-// ellipsoid) and the earth-centred position of every vertex.
+// ellipsoid).
 //
 // Verification then takes no cache lock: PinnedItem::Contains answers
 // exactly what Intersects::Calculate answers for the same polygon and point.
@@ -39,13 +41,20 @@ namespace ostrel::detail {
 
 class PinnedItem {
  public:
+  // Which rings are unpacked into the item: none (rings are walked through
+  // the value's views), those of at least kMinimumIndexedRing coordinates,
+  // or all. Unpacking a ring costs about one walk through its view, so
+  // short rings are worth it only when the polygon meets many points.
+  enum class Copies { kNone, kLongRings, kAllRings };
+
   // Reads the bounds of every polygon and the pole containment of every
   // ring of `value` (its family given by `geography`) through the caches,
-  // and, when `index` is set, builds the band index of every ring of at
-  // least kMinimumIndexedRing coordinates. All storage comes from
+  // copies the rings that `copies` names, and builds the band index of
+  // every copied ring of at least kMinimumIndexedRing coordinates (shorter
+  // ones are walked whole, from the copy). All storage comes from
   // `resource`. Errors of the bounds propagate; those of pole containment
   // are kept for Contains.
-  PinnedItem(Spatial const& value, bool geography, bool index, MemoryResource* resource);
+  PinnedItem(Spatial const& value, bool geography, Copies copies, MemoryResource* resource);
 
   static constexpr unsigned int kMinimumIndexedRing = 32;
 
@@ -84,6 +93,10 @@ class PinnedItem {
     int error = 0;  // 1 + index into errors_, or 0
   };
 
+  static bool Copied(Copies copies, unsigned int size) {
+    return size > 0 && (copies == Copies::kAllRings ||
+                        (copies == Copies::kLongRings && size >= kMinimumIndexedRing));
+  }
   unsigned int Band(Ring const& ring, double v) const {
     if (!(v > ring.low)) return 0;
     double const scaled = (v - ring.low) * ring.scale;

@@ -105,16 +105,21 @@ bool AnyPolyContainsAnyPoint(Shape<C> const& polys, Shape<C> const& points) {
 }  // namespace
 
 bool Intersects::Calculate(Spatial const& a, Spatial const& b) {
-  bool const geography = a.IsGeography() && b.IsGeography();
-  if (!geography && !(a.IsGeometry() && b.IsGeometry())) return false;
+  // Each kind and shape type is asked once (they are virtual calls, and
+  // the values are constant).
+  CoordinateType const kind = a.GetCoordinateType();
+  if (kind != b.GetCoordinateType()) return false;
+  if (kind != CoordinateType::Geography && kind != CoordinateType::Geometry) return false;
   Spatial const* polygonal = &a;
   Spatial const* pointlike = &b;
-  if (IsPointLike(a.GetShapeType()) && IsPolygonal(b.GetShapeType()))
+  ShapeType polygonal_type = a.GetShapeType();
+  ShapeType pointlike_type = b.GetShapeType();
+  if (IsPointLike(polygonal_type) && IsPolygonal(pointlike_type)) {
     std::swap(polygonal, pointlike);
-  if (!IsPolygonal(polygonal->GetShapeType()) || !IsPointLike(pointlike->GetShapeType())) {
-    return false;
+    std::swap(polygonal_type, pointlike_type);
   }
-  if (geography) {
+  if (!IsPolygonal(polygonal_type) || !IsPointLike(pointlike_type)) return false;
+  if (kind == CoordinateType::Geography) {
     return AnyPolyContainsAnyPoint<SphericalTest, GeographyCoordinate>(polygonal->AsGeography(),
                                                                        pointlike->AsGeography());
   }

@@ -453,6 +453,20 @@ TEST_P(CountriesJoin, EqualsTheBruteForceUnderEveryExecutor) {
   EXPECT_EQ(Join(Threads(2), countries, points, prior), wanted);
 }
 
+// A few points per country (fewer than the join needs to unpack the short
+// rings): the short rings are walked through the values' views, the long
+// ones through their band index, and the pairs are the same.
+TEST_P(CountriesJoin, FewPointsPerCountryEqualTheBruteForce) {
+  bool const geography = GetParam();
+  auto const countries =
+      geography ? CountriesInteriorLeft() : ReadAll("countries.wkt", CoordinateType::Geometry);
+  auto const points = RandomPoints(1000, geography, 78);
+  Pairs const expected = BruteForceByBounds(countries, points, true);
+  EXPECT_NEAR(expected.size() / 1000.0, 0.33, 0.06);
+  EXPECT_EQ(Join(Inline(), countries, points), expected);
+  EXPECT_EQ(Join(Threads(2), countries, points), expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(PlanarAndGeographic, CountriesJoin, ::testing::Values(false, true),
                          [](auto const& info) { return info.param ? "Geographic" : "Planar"; });
 
