@@ -27,12 +27,16 @@ if(TARGET GEOS::geos)
   target_compile_definitions(ostrel_peer_geos INTERFACE OSTREL_HAVE_GEOS=1 USE_UNSTABLE_GEOS_CPP_API)
 endif()
 
-# S2: spherical geometry (great circles on a sphere).
+# S2: spherical geometry (great circles on a sphere). Not in sanitizer
+# builds: under a sanitizer abseil's headers lay out their B-tree nodes
+# differently from the uninstrumented libs2 that shares them, and S2's index
+# lookups then never end.
 ostrel_peer(s2)
 find_library(OSTREL_S2_LIBRARY NAMES s2)
 find_path(OSTREL_S2_INCLUDE s2/s2latlng_rect_bounder.h)
 find_package(absl CONFIG QUIET)
-if(OSTREL_S2_LIBRARY AND OSTREL_S2_INCLUDE AND absl_FOUND)
+if(OSTREL_S2_LIBRARY AND OSTREL_S2_INCLUDE AND absl_FOUND
+   AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize=")
   target_link_libraries(ostrel_peer_s2 INTERFACE ${OSTREL_S2_LIBRARY}
     absl::base absl::strings absl::flat_hash_map absl::btree absl::log_severity)
   target_include_directories(ostrel_peer_s2 SYSTEM INTERFACE ${OSTREL_S2_INCLUDE})

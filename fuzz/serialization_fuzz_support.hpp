@@ -209,7 +209,13 @@ void RoundTrip(SpatialPtr const& v1, Read&& read, Write&& write, Show&& show, bo
     Fail("reading back changed the outline", show(f1), show(write(*v2)));
   if (HasUnsettledWinding(*v1) || HasUnsettledWinding(*v2)) return;
   if (CleanUpWouldChange(*v1) || (densifies && DensifyWouldChange(*v1))) return;
-  if (exact) {
+  // A planar value takes its bias from the first coordinate read; a mixed
+  // collection is written points first, then lines, then polygons, so when
+  // the input had another order the second reading starts from another
+  // coordinate, takes another bias and snaps differently. Such a value is
+  // at a fixpoint only from the second round trip on (checked below).
+  bool const reordered = v1->IsGeometry() && v1->GetShapeType() == ostrel::ShapeType::Mixed;
+  if (exact && !reordered) {
     // The same written form and (see PackingMayDiffer) the same hash.
     Form const again = write(*v2);
     if (again != f1) Fail("reading back changed the written form", show(f1), show(again));
