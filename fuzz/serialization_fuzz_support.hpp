@@ -233,6 +233,17 @@ void RoundTrip(SpatialPtr const& v1, Read&& read, Write&& write, Show&& show, bo
   }
   if (HasUnsettledWinding(*v3)) return;
   Form const f3 = write(*v3);
+  if (f3 != f2 && v2->IsGeography()) {
+    // Forms that round (text at six digits) hand the second reading other
+    // coordinates than the first, and the ring clean-up may then remove
+    // what it kept before (a spike that rounding made exact, collapsing a
+    // degenerate ring): such a geography settles one trip later.
+    SpatialPtr const v4 = read(f3);
+    if (HasUnsettledWinding(*v4)) return;
+    Form const f4 = write(*v4);
+    if (f4 != f3) Fail("writing is not at a fixpoint after two round trips", show(f3), show(f4));
+    return;
+  }
   if (f3 != f2) Fail("writing is not at a fixpoint after one round trip", show(f2), show(f3));
   if (v3->GetHash() != v2->GetHash()) Fail("equal forms, different hashes", show(f2), show(f3));
 }
