@@ -43,10 +43,11 @@ if(OSTREL_S2_LIBRARY AND OSTREL_S2_INCLUDE AND absl_FOUND
   target_compile_definitions(ostrel_peer_s2 INTERFACE OSTREL_HAVE_S2=1)
 endif()
 
-# oneTBB: a third-party executor for the indexed join.
+# oneTBB: a third-party executor for the indexed join. Not under the thread
+# sanitizer: the uninstrumented library's work stealing reads as races.
 ostrel_peer(tbb)
 find_package(TBB CONFIG QUIET)
-if(TARGET TBB::tbb)
+if(TARGET TBB::tbb AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize=thread")
   target_link_libraries(ostrel_peer_tbb INTERFACE TBB::tbb)
   target_compile_definitions(ostrel_peer_tbb INTERFACE OSTREL_HAVE_TBB=1)
 endif()

@@ -38,6 +38,26 @@ struct PartKey {
 class OSTREL_EXPORT PartHashTable {
  public:
   PartHashTable() = default;
+  // The slots' allocator follows the container rules (a copy takes the
+  // current resource; assignments keep their own; swap exchanges them), and
+  // the resource pointer follows it.
+  PartHashTable(PartHashTable const& other)
+      : slots_(other.slots_), size_(other.size_), resource_(slots_.get_allocator().GetResource()) {}
+  PartHashTable(PartHashTable&& other) noexcept
+      : slots_(std::move(other.slots_)), size_(other.size_), resource_(other.resource_) {
+    other.size_ = 0;
+  }
+  PartHashTable& operator=(PartHashTable const& other) {
+    slots_ = other.slots_;
+    size_ = other.size_;
+    return *this;
+  }
+  PartHashTable& operator=(PartHashTable&& other) {
+    slots_ = std::move(other.slots_);
+    size_ = other.size_;
+    other.size_ = 0;
+    return *this;
+  }
 
   // The cached hash of `key`, or null.
   unsigned long long const* Find(PartKey key) const;
@@ -52,8 +72,12 @@ class OSTREL_EXPORT PartHashTable {
   void swap(PartHashTable& other) {
     slots_.swap(other.slots_);
     std::swap(size_, other.size_);
+    std::swap(resource_, other.resource_);
   }
-  MemoryResource* GetResource() const { return slots_.get_allocator().GetResource(); }
+  // Read without the owner's lock while another thread may rehash (which
+  // swaps the slot vectors, allocators included), so it is kept apart from
+  // the vector.
+  MemoryResource* GetResource() const { return resource_; }
 
  private:
   struct Slot {
@@ -67,6 +91,7 @@ class OSTREL_EXPORT PartHashTable {
 
   ResourceVector<Slot> slots_;
   std::size_t size_ = 0;
+  MemoryResource* resource_ = slots_.get_allocator().GetResource();
 };
 
 }  // namespace ostrel::detail
