@@ -90,8 +90,10 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   if (fuzz_support::Outline(*v2) != fuzz_support::Outline(*v1))
     Fail("reading back changed the outline", Hex(f1), Hex(Write(*v2)));
   Bytes const f2 = Write(*v2);
-  if (f2 != f1) Fail("reading back changed the written form", Hex(f1), Hex(f2));
-  if (v2->GetHash() != v1->GetHash()) Fail("reading back changed the hash", Hex(f1));
+  if (v1->IsGeography() || fuzz_support::BiasIsFirstWritten(v1->AsGeometry())) {
+    if (f2 != f1) Fail("reading back changed the written form", Hex(f1), Hex(f2));
+    if (v2->GetHash() != v1->GetHash()) Fail("reading back changed the hash", Hex(f1));
+  }
   ostrel::SpatialPtr v3;
   try {
     v3 = Read(f2);

@@ -17,7 +17,9 @@
 //    are decided (see Exempt).
 #pragma once
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -167,6 +169,27 @@ inline bool HasNonFinite(ostrel::Spatial const& v) {
 // give the same double, and the offset packed again may be the other one:
 // the same coordinates, another hash. So for planar values the written form
 // stands for the value.
+// A planar value's bias is its first coordinate as read. When that is also
+// the first coordinate written (points, then lines, then polygons), a second
+// reading takes the same bias and the written bytes are a fixpoint at once;
+// otherwise they settle one trip later. Compared bit for bit: a bias of +0.0
+// turns a -0.0 coordinate into +0.0, and -0.0 == +0.0 would hide that.
+inline bool BiasIsFirstWritten(ostrel::Geometry const& g) {
+  ostrel::GeometryCoordinate first;
+  if (!g.GetPoints().empty()) {
+    first = g.GetPoints()[0];
+  } else if (!g.GetLines().empty()) {
+    first = g.GetLines()[0][0];
+  } else if (!g.GetPolys().empty() && !g.GetPolys()[0].empty()) {
+    first = g.GetPolys()[0][0][0];
+  } else {
+    return true;
+  }
+  auto const bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+  return bits(first.GetX()) == bits(g.GetBias().GetX()) &&
+         bits(first.GetY()) == bits(g.GetBias().GetY());
+}
+
 inline bool PackingMayDiffer(ostrel::Spatial const& v) { return v.IsGeometry(); }
 
 // Reads, or returns an empty pointer for a documented exception.
