@@ -8,13 +8,13 @@
 #include "serialization/wkt_engine.hpp"
 #include "serialization/wkt_writer.hpp"
 
+#include "serialization/wrong_kind.hpp"
+
 namespace ostrel {
 
 namespace {
 
-[[noreturn]] void ThrowWrongKind() {
-  throw std::invalid_argument("can only translate Geography or Geometry");
-}
+using detail::ThrowWrongKind;
 
 // The SRID number of a text prefix: truncated toward zero and wrapped to 32
 // bits (the SRID keeps 24); non-finite or huge numbers give 0 rather than

@@ -406,10 +406,6 @@ void WriteValue(StreamWriter& out, G const& value) {
   }
 }
 
-[[noreturn]] void ThrowWrongKind() {
-  throw std::invalid_argument("can only translate Geography or Geometry");
-}
-
 }  // namespace
 
 SpatialPtr SqlServerSerialization::Read(std::vector<std::uint8_t> const& bytes) {
@@ -420,13 +416,8 @@ SpatialPtr SqlServerSerialization::Read(std::vector<std::uint8_t> const& bytes) 
 }
 
 std::vector<std::uint8_t> SqlServerSerialization::Write(Spatial const& value) {
-  StreamWriter out;
-  switch (value.GetCoordinateType()) {
-    case CoordinateType::Geography: WriteValue(out, value.AsGeography()); break;
-    case CoordinateType::Geometry: WriteValue(out, value.AsGeometry()); break;
-    default: ThrowWrongKind();
-  }
-  return out.Take();
+  return detail::sqlserver::WriteFamily(
+      value, [](StreamWriter& out, auto const& g) { WriteValue(out, g); });
 }
 
 }  // namespace ostrel

@@ -4,16 +4,20 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "ostrel/core/angle.hpp"
 #include "ostrel/serialization/bias_tracker.hpp"
 #include "ostrel/serialization/geographic_input.hpp"
 #include "ostrel/serialization/line_builder.hpp"
 #include "ostrel/serialization/ring_builder.hpp"
+#include "ostrel/serialization/stream_writer.hpp"
 #include "ostrel/spatial/default_format.hpp"
 #include "ostrel/spatial/unknown.hpp"
+#include "serialization/wrong_kind.hpp"
 
 namespace ostrel::detail::sqlserver {
 
@@ -112,6 +116,19 @@ SpatialPtr ReadFamily(std::int32_t srid, Read&& read) {
   attributes.bias = tracker.GetBias();
   attributes.original_srid = attributes.converted_srid = SRID(SRID::Authority::None, id);
   return parts.Build(attributes);
+}
+
+// The bytes `write` gives for a geography or a geometry (called with the
+// writer and the value as Geography or Geometry); any other kind is refused.
+template <class Write>
+std::vector<std::uint8_t> WriteFamily(Spatial const& value, Write&& write) {
+  StreamWriter out;
+  switch (value.GetCoordinateType()) {
+    case CoordinateType::Geography: write(out, value.AsGeography()); break;
+    case CoordinateType::Geometry: write(out, value.AsGeometry()); break;
+    default: ThrowWrongKind();
+  }
+  return out.Take();
 }
 
 }  // namespace ostrel::detail::sqlserver

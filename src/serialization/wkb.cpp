@@ -4,12 +4,12 @@
 
 #include "serialization/wkb_engine.hpp"
 
+#include "serialization/wrong_kind.hpp"
+
 namespace ostrel {
 
 namespace {
-[[noreturn]] void ThrowWrongKind() {
-  throw std::invalid_argument("can only translate Geography or Geometry");
-}
+using detail::ThrowWrongKind;
 }  // namespace
 
 SpatialPtr WkbSerialization::Read(std::vector<std::uint8_t> const& bytes, CoordinateType type) {

@@ -7,13 +7,13 @@
 #include "serialization/wkt_engine.hpp"
 #include "serialization/wkt_writer.hpp"
 
+#include "serialization/wrong_kind.hpp"
+
 namespace ostrel {
 
 namespace {
 
-[[noreturn]] void ThrowWrongKind() {
-  throw std::invalid_argument("can only translate Geography or Geometry");
-}
+using detail::ThrowWrongKind;
 
 using Pair = std::pair<double, double>;
 using Pairs = std::vector<Pair>;

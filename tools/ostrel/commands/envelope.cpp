@@ -54,7 +54,9 @@ std::vector<Box> PlanarBoxes(ostrel::Geometry const& g, bool whole) {
       continue;
     }
     char const* part = k < points ? "point" : k < points + lines ? "line" : "polygon";
-    unsigned int const index = k < points ? k : k < points + lines ? k - points : k - points - lines;
+    unsigned int const index = k < points           ? k
+                               : k < points + lines ? k - points
+                                                    : k - points - lines;
     out.push_back({part, index, lo.GetX(), lo.GetY(), hi.GetX(), hi.GetY()});
   }
   if (whole && !boxes.empty()) {
@@ -81,7 +83,9 @@ std::vector<Box> GeographicBoxes(ostrel::Geography const& g, bool whole) {
       continue;
     }
     char const* part = k < points ? "point" : k < points + lines ? "line" : "polygon";
-    unsigned int const index = k < points ? k : k < points + lines ? k - points : k - points - lines;
+    unsigned int const index = k < points           ? k
+                               : k < points + lines ? k - points
+                                                    : k - points - lines;
     add(part, index, sw, ne);
   }
   if (whole && !boxes.empty()) add("value", 0, all.GetSouthWest(), all.GetNorthEast());
@@ -135,8 +139,7 @@ Runner AddEnvelope(CLI::App& app) {
   command->add_option("--format", options->format, "tsv, json (one array) or jsonl")
       ->check(CLI::IsMember({"tsv", "json", "jsonl"}))
       ->capture_default_str();
-  command->add_flag("--whole", options->whole,
-                    "one box per value, the union of its parts' boxes");
+  command->add_flag("--whole", options->whole, "one box per value, the union of its parts' boxes");
   command->footer(
       std::string("One record per point, line and polygon, in that order. Planar boxes are\n"
                   "x1 y1 x2 y2 = min x, min y, max x, max y; geographic boxes are west, south,\n"
