@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 #include <thread>
 #include <tuple>
 #include <type_traits>
@@ -110,6 +113,22 @@ unsigned long long Key(unsigned int ia, unsigned int ib) {
   return (static_cast<unsigned long long>(ia) << 32) | ib;
 }
 
+// A candidate pair, (index in a, index in b) in `key`. When the query item
+// is a single point, `point` is its value and `coordinate` holds the bytes
+// of its coordinate, read during the query: verification then finds the
+// value handed out for the query item to be the one read (the same object,
+// and values never change) and tests the coordinate without reading the
+// value again. Otherwise `point` is null.
+struct Candidate {
+  unsigned long long key;
+  Spatial const* point;
+  alignas(double) unsigned char coordinate[16];
+};
+static_assert(std::is_trivially_copyable_v<GeometryCoordinate> &&
+              sizeof(GeometryCoordinate) <= sizeof(Candidate::coordinate));
+static_assert(std::is_trivially_copyable_v<GeographyCoordinate> &&
+              sizeof(GeographyCoordinate) <= sizeof(Candidate::coordinate));
+
 // Buffers that the tasks of one phase append to without a shared lock:
 // each thread finds its own buffer through a thread-local slot that
 // remembers the phase it was made for (phases are numbered process-wide,
@@ -141,6 +160,7 @@ class ThreadBuffers {
   // After the phase: the buffers, in the order threads first appended.
   std::size_t Count() const { return buffers_.size(); }
   ResourceVector<T>& At(std::size_t k) { return buffers_[k]->items; }
+  ResourceVector<T> const& At(std::size_t k) const { return buffers_[k]->items; }
   std::size_t TotalSize() const {
     std::size_t total = 0;
     for (Buffer const* buffer : buffers_) total += buffer->items.size();
@@ -365,11 +385,13 @@ class Join {
         roles_(indexed_.size, kNone, ResourceAllocator<std::uint8_t>(resource)),
         tree_(bgi::quadratic<16>(), bgi::indexable<Entry>(), bgi::equal_to<Entry>(),
               NodeAllocator<Entry>(resource)),
-        candidates_(resource) {}
+        candidates_(resource),
+        candidate_offsets_(resource) {}
 
   void Run(IndexedIntersects::Matches& out) {
     Build();
-    QueryAndVerify(out);
+    Query();
+    Verify(out);
   }
 
  private:
@@ -430,31 +452,34 @@ class Join {
     ForEachBox(*value, pinned, role != kNone, [&](Box const& box) { local->emplace_back(box, i); });
   }
 
-  // Each query item finds its candidates and verifies them at once, while
-  // its coordinates are at hand: no list of all candidates is kept, and no
-  // query item is read twice. Repeats (only possible when an item has
-  // several boxes) are removed among the item's own candidates, the only
-  // place a pair can repeat. The candidates go to the thread's scratch
-  // buffer above the entries of any task that this one interrupted, and are
-  // read by index, so a task nested on the same thread (a Get or Add that
-  // runs tasks of the same phase) neither sees nor moves them.
-  void QueryAndVerify(IndexedIntersects::Matches& out) {
+  // Each query task appends the candidates of its item to its thread's
+  // list (the lists' mutex is taken once per thread, when it first
+  // appends); together, in the order the threads first appended, the lists
+  // are the candidate list. A pair can repeat only within one query item's
+  // hits (the item is the pair's only member from this side), and only
+  // when an item has several parts: the repeats are removed there, which
+  // leaves the list that sorting all candidates and removing repeats would
+  // leave, but for its order.
+  void Query() {
     indexed_several_ = indexed_has_several_parts_.load(std::memory_order_relaxed);
-    out_ = &out;
-    unsigned int const count = query_.Count();
-    block_ = std::clamp(count / 1024u, 1u, kBlock);
-    unsigned int const tasks = count / block_ + (count % block_ != 0 ? 1 : 0);
-    executor_(tasks, [this](unsigned int t) { QueryBlock(t); });
+    executor_(query_.Count(), [this](unsigned int k) { QueryTask(k); });
+    std::size_t total = 0;
+    candidate_offsets_.reserve(candidates_.Count() + 1);
+    for (std::size_t t = 0; t < candidates_.Count(); ++t) {
+      candidate_offsets_.push_back(total);
+      total += candidates_.At(t).size();
+    }
+    candidate_offsets_.push_back(total);
+    if (total > UINT_MAX) {
+      throw std::length_error("IndexedIntersects: more candidate pairs than an unsigned counts");
+    }
   }
 
-  // A task queries a block of consecutive items (one item when there are
-  // few, so that small joins still spread over the threads). The block's
-  // values are fetched first, and each value's object is prefetched a few
-  // items before its turn: the values of a large input are scattered over
-  // memory, and their first read would otherwise stall every item.
-  static constexpr unsigned int kBlock = 64;
+  // The values of a large input are scattered over memory, and the first
+  // read of each would stall its task: a task asks for the value a few
+  // items ahead and prefetches its object, which a task run in index order
+  // (the common schedule) then finds in cache.
   static constexpr unsigned int kAhead = 6;
-
   static void Prefetch(Spatial const* value) {
     if (value == nullptr) return;
     auto const address = reinterpret_cast<std::uintptr_t>(value);
@@ -462,72 +487,61 @@ class Join {
     __builtin_prefetch(reinterpret_cast<void const*>(address + 64));
   }
 
-  void QueryBlock(unsigned int t) {
-    unsigned long long const first = static_cast<unsigned long long>(t) * block_;
-    unsigned int const n =
-        static_cast<unsigned int>(std::min<unsigned long long>(block_, query_.Count() - first));
-    unsigned int items[kBlock];
-    Spatial const* values[kBlock];
-    for (unsigned int b = 0; b < n; ++b) {
-      items[b] = query_.Item(static_cast<unsigned int>(first + b));
-      values[b] = query_.input->Get(items[b]);
-      if (b < kAhead) Prefetch(values[b]);
-    }
-    for (unsigned int b = 0; b < n; ++b) {
-      if (b + kAhead < n) Prefetch(values[b + kAhead]);
-      if (values[b] != nullptr) QueryItem(items[b], *values[b]);
-    }
-  }
-
-  void QueryItem(unsigned int j, Spatial const& value) {
-    Role const role = RoleOf(value);
-    if (role == kPlanarPoints) {
-      if (QueryPoint<GeometryCoordinate>(j, value, value.AsGeometry(), role)) return;
-    } else if (role == kSphericalPoints) {
-      if (QueryPoint<GeographyCoordinate>(j, value, value.AsGeography(), role)) return;
-    }
+  void QueryTask(unsigned int k) {
+    unsigned int const j = query_.Item(k);
+    Spatial const* value = query_.input->Get(j);
+    if (k + kAhead < query_.Count()) Prefetch(query_.input->Get(query_.Item(k + kAhead)));
+    if (value == nullptr) return;
+    Role const role = RoleOf(*value);
     detail::PinnedItem const* pinned = nullptr;
     if (role == kPlanarPolygons || role == kSphericalPolygons) {
       pinned = &PinnedOf(!a_indexed_)
-                    .Pin(j, value, role == kSphericalPolygons, detail::PinnedItem::Copies::kNone);
+                    .Pin(j, *value, role == kSphericalPolygons, detail::PinnedItem::Copies::kNone);
     }
-    ResourceVector<unsigned long long>* local = role != kNone ? &candidates_.Local() : nullptr;
-    std::size_t const start = local != nullptr ? local->size() : 0;
+    if (role == kNone) {
+      ForEachBox(*value, pinned, false, [](Box const&) {});
+      return;
+    }
+    // The hits are appended to the thread's list, then their repeats
+    // removed in place; they are addressed by position, so a task nested on
+    // this thread (a Get that runs tasks of the same phase) appends after
+    // them and never moves what this one is sorting.
+    ResourceVector<Candidate>& local = candidates_.Local();
+    std::size_t const start = local.size();
+    Candidate candidate{0, nullptr, {}};
     auto const hit = [&](Entry const& entry) {
       unsigned int const i = entry.second;
       if (!CanMatch(roles_[i], role)) return;
-      unsigned long long const key = a_indexed_ ? Key(i, j) : Key(j, i);
-      if (prior_ != nullptr && !std::binary_search(prior_->begin(), prior_->end(), key)) return;
-      local->push_back(key);
+      candidate.key = a_indexed_ ? Key(i, j) : Key(j, i);
+      if (prior_ != nullptr && !std::binary_search(prior_->begin(), prior_->end(), candidate.key)) {
+        return;
+      }
+      local.push_back(candidate);
     };
-    ForEachBox(value, pinned, role != kNone, [&](Box const& box) {
-      tree_.query(bgi::intersects(box), boost::make_function_output_iterator(hit));
-    });
-    if (local == nullptr) return;
-    std::size_t end = local->size();
-    if (end - start > 1 && (indexed_several_ || HasSeveralParts(value))) {
-      auto const begin = local->begin() + static_cast<std::ptrdiff_t>(start);
-      std::sort(begin, local->end());
-      end = static_cast<std::size_t>(std::unique(begin, local->end()) - local->begin());
+    bool const single =
+        (role == kPlanarPoints && QuerySinglePoint(*value, value->AsGeometry(), candidate, hit)) ||
+        (role == kSphericalPoints &&
+         QuerySinglePoint(*value, value->AsGeography(), candidate, hit));
+    if (!single) {
+      ForEachBox(*value, pinned, true, [&](Box const& box) {
+        tree_.query(bgi::intersects(box), boost::make_function_output_iterator(hit));
+      });
     }
-    for (std::size_t c = start; c < end; ++c) {
-      unsigned long long const key = (*local)[c];
-      unsigned int const ia = static_cast<unsigned int>(key >> 32);
-      unsigned int const ib = static_cast<unsigned int>(key);
-      Spatial const* va = a_indexed_ ? a_.input->Get(ia) : &value;
-      Spatial const* vb = a_indexed_ ? &value : b_.input->Get(ib);
-      if (va == nullptr || vb == nullptr) continue;
-      if (Intersect(*va, ia, *vb, ib)) out_->Add({ia, ib});
+    if (local.size() - start > 1 && (indexed_several_ || HasSeveralParts(*value))) {
+      auto const begin = local.begin() + static_cast<std::ptrdiff_t>(start);
+      auto const by_key = [](Candidate const& x, Candidate const& y) { return x.key < y.key; };
+      auto const same_key = [](Candidate const& x, Candidate const& y) { return x.key == y.key; };
+      std::sort(begin, local.end(), by_key);
+      local.erase(std::unique(begin, local.end(), same_key), local.end());
     }
-    local->resize(start);
   }
 
-  // The common query item, a single point: its coordinate is read once, for
-  // its box and for every candidate's test, which goes straight to the
-  // pinned polygons. Anything else (several points, or polygons besides)
+  // The common query item, a single point and nothing else: its coordinate
+  // is read once, for its box and for every candidate's test. Anything else
   // is left to the general path, and false is returned.
-  template <class C>
-  bool QueryPoint(unsigned int j, Spatial const& value, Shape<C> const& shape, Role role) {
+  template <class C, class Hit>
+  bool QuerySinglePoint(Spatial const& value, Shape<C> const& shape, Candidate& candidate,
+                        Hit const& hit) {
     auto const points = shape.GetPoints();
     if (points.size() != 1 || !shape.GetPolys().empty()) return false;
     C const p = points[0];
@@ -538,46 +552,68 @@ class Join {
     } else {
       x = p.GetX(), y = p.GetY();
     }
-    ResourceVector<unsigned long long>& local = candidates_.Local();
-    std::size_t const start = local.size();
-    auto const hit = [&](Entry const& entry) {
-      unsigned int const i = entry.second;
-      if (!CanMatch(roles_[i], role)) return;
-      unsigned long long const key = a_indexed_ ? Key(i, j) : Key(j, i);
-      if (prior_ != nullptr && !std::binary_search(prior_->begin(), prior_->end(), key)) return;
-      local.push_back(key);
-    };
+    candidate.point = &value;
+    std::memcpy(candidate.coordinate, &p, sizeof p);
     tree_.query(bgi::intersects(MakeBox(x, y, x, y)), boost::make_function_output_iterator(hit));
-    std::size_t end = local.size();
-    if (end - start > 1 && (indexed_several_ || HasSeveralParts(value))) {
-      auto const begin = local.begin() + static_cast<std::ptrdiff_t>(start);
-      std::sort(begin, local.end());
-      end = static_cast<std::size_t>(std::unique(begin, local.end()) - local.begin());
-    }
-    PinnedItems const& pinned_items = PinnedOf(a_indexed_);
-    for (std::size_t c = start; c < end; ++c) {
-      unsigned long long const key = local[c];
-      unsigned int const ia = static_cast<unsigned int>(key >> 32);
-      unsigned int const ib = static_cast<unsigned int>(key);
-      unsigned int const i = a_indexed_ ? ia : ib;
-      Spatial const* other = indexed_.input->Get(i);
-      if (other == nullptr) continue;
-      detail::PinnedItem const* pinned = pinned_items.Find(i);
-      bool found;
-      if (pinned != nullptr && pinned->GetValue() == other) {
-        // Calculate's loop with a single point: polygon by polygon.
-        found = false;
-        unsigned int const polys = pinned->NumberOfPolys();
-        for (unsigned int poly = 0; poly < polys && !found; ++poly) {
-          found = pinned->Contains(poly, p);
-        }
-      } else {
-        found = a_indexed_ ? Intersect(*other, ia, value, ib) : Intersect(value, ia, *other, ib);
-      }
-      if (found) out_->Add({ia, ib});
-    }
-    local.resize(start);
     return true;
+  }
+
+  // One task per candidate pair: the exact test on the values the inputs
+  // hand out for it.
+  void Verify(IndexedIntersects::Matches& out) {
+    out_ = &out;
+    executor_(static_cast<unsigned int>(candidate_offsets_.back()),
+              [this](unsigned int c) { VerifyTask(c); });
+  }
+
+  Candidate const& CandidateAt(std::size_t c) const {
+    std::size_t t = 0;
+    while (candidate_offsets_[t + 1] <= c) ++t;  // one list per thread: few
+    return candidates_.At(t)[c - candidate_offsets_[t]];
+  }
+
+  void VerifyTask(unsigned int c) {
+    Candidate const& candidate = CandidateAt(c);
+    unsigned int const ia = static_cast<unsigned int>(candidate.key >> 32);
+    unsigned int const ib = static_cast<unsigned int>(candidate.key);
+    Spatial const* va = a_.input->Get(ia);
+    Spatial const* vb = b_.input->Get(ib);
+    if (va == nullptr || vb == nullptr) return;
+    bool found;
+    if (candidate.point != nullptr && candidate.point == (a_indexed_ ? vb : va)) {
+      found = PointIntersect(candidate, a_indexed_ ? ia : ib, a_indexed_ ? *va : *vb);
+    } else {
+      found = Intersect(*va, ia, *vb, ib);
+    }
+    if (found) out_->Add({ia, ib});
+  }
+
+  // Calculate on the single point of a candidate and indexed item i, whose
+  // value is `other`: polygon by polygon through the pinned item when it is
+  // still the value handed out (the role says its family; the point is of
+  // the same one, or it would not be a candidate).
+  bool PointIntersect(Candidate const& candidate, unsigned int i, Spatial const& other) const {
+    detail::PinnedItem const* pinned = PinnedOf(a_indexed_).Find(i);
+    if (pinned == nullptr || pinned->GetValue() != &other) {
+      unsigned int const ia = a_indexed_ ? i : static_cast<unsigned int>(candidate.key >> 32);
+      unsigned int const ib = a_indexed_ ? static_cast<unsigned int>(candidate.key) : i;
+      return a_indexed_ ? Intersect(other, ia, *candidate.point, ib)
+                        : Intersect(*candidate.point, ia, other, ib);
+    }
+    if (roles_[i] == kSphericalPolygons)
+      return PinnedContains<GeographyCoordinate>(*pinned, candidate);
+    return PinnedContains<GeometryCoordinate>(*pinned, candidate);
+  }
+
+  template <class C>
+  static bool PinnedContains(detail::PinnedItem const& pinned, Candidate const& candidate) {
+    C p;
+    std::memcpy(&p, candidate.coordinate, sizeof p);
+    unsigned int const polys = pinned.NumberOfPolys();
+    for (unsigned int poly = 0; poly < polys; ++poly) {
+      if (pinned.Contains(poly, p)) return true;
+    }
+    return false;
   }
 
   // Calculate on one candidate, through the pinned polygonal item when the
@@ -610,12 +646,13 @@ class Join {
   ResourceVector<std::uint8_t> roles_;  // of the indexed input's items
   std::atomic<bool> indexed_has_several_parts_{false};
   Tree tree_;
-  ThreadBuffers<unsigned long long> candidates_;  // the running query tasks' candidates
+  // The candidate list: the query tasks' lists, and where each begins in it.
+  ThreadBuffers<Candidate> candidates_;
+  ResourceVector<std::size_t> candidate_offsets_;
   // The state of the running phase, so that each task captures only this
   // object (and the executor's std::function stores it without allocating).
   ThreadBuffers<Entry>* entries_ = nullptr;
   bool indexed_several_ = false;
-  unsigned int block_ = 1;
   IndexedIntersects::Matches* out_ = nullptr;
 };
 

@@ -453,6 +453,90 @@ TEST_P(CountriesJoin, EqualsTheBruteForceUnderEveryExecutor) {
   EXPECT_EQ(Join(Threads(2), countries, points, prior), wanted);
 }
 
+// Whether a point lies in one of the index boxes of a polygonal value: the
+// closed box of each polygon's cached bounds, split in two at the
+// antimeridian for a geography (longitude and latitude in radians).
+bool InSomeBox(Spatial const& polygons, Spatial const& point) {
+  if (polygons.IsGeography()) {
+    Geography const& g = polygons.AsGeography();
+    GeographyCoordinate const c = point.AsGeography().GetPoints()[0];
+    double const lon = c.GetLongitude().Get().Get(), lat = c.GetLatitude().Get().Get();
+    for (unsigned p = 0; p < g.GetPolys().size(); ++p) {
+      SphericalTrapezoidBounds const b = SphericalTrapezoidBounds::CachedBoundsOfPoly(g, p);
+      double const west = b.GetWestLongitude().Get().Get(), east = b.GetEastLongitude().Get().Get();
+      bool const in_lon =
+          b.CrossesAntimeridian() ? (lon >= west || lon <= east) : (lon >= west && lon <= east);
+      if (in_lon && lat >= b.GetSouthLatitude().Get().Get() &&
+          lat <= b.GetNorthLatitude().Get().Get()) {
+        return true;
+      }
+    }
+    return false;
+  }
+  Shape<GeometryCoordinate> const& g = polygons.AsGeometry();
+  GeometryCoordinate const c = point.AsGeometry().GetPoints()[0];
+  for (unsigned p = 0; p < g.GetPolys().size(); ++p) {
+    RectangularBounds const b = RectangularBounds::CachedBoundsOfPoly(g, p);
+    if (c.GetX() >= b.GetMinX() && c.GetX() <= b.GetMaxX() && c.GetY() >= b.GetMinY() &&
+        c.GetY() <= b.GetMaxY()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The join makes three executor calls: the build over the indexed items,
+// the query over the other side's items, and the verification over the
+// candidate pairs, each pair once (a country with several polygons whose
+// boxes hold the point is one candidate). With prior pairs the phases run
+// over the items the prior pairs name, and only prior pairs are candidates.
+TEST_P(CountriesJoin, PhasesAreBuildQueryAndVerifyOverTheCandidates) {
+  bool const geography = GetParam();
+  auto const countries =
+      geography ? CountriesInteriorLeft() : ReadAll("countries.wkt", CoordinateType::Geometry);
+  auto const points = RandomPoints(20000, geography, 91);
+  Pairs boxed;
+  for (unsigned i = 0; i < countries.size(); ++i) {
+    for (unsigned j = 0; j < points.size(); ++j) {
+      if (InSomeBox(*countries[i], *points[j])) boxed.emplace_back(i, j);
+    }
+  }
+  std::vector<unsigned> calls;
+  std::atomic<unsigned> tasks = 0;
+  Executor const recording = [&](unsigned n, std::function<void(unsigned)> task) {
+    calls.push_back(n);
+    Threads(2)(n, [&](unsigned i) {
+      ++tasks;
+      task(i);
+    });
+  };
+  IndexedIntersects const join(recording);
+  VectorMatches out;
+  join(VectorInput(countries), VectorInput(points), out);
+  EXPECT_EQ(calls, (std::vector<unsigned>{static_cast<unsigned>(countries.size()),
+                                          static_cast<unsigned>(points.size()),
+                                          static_cast<unsigned>(boxed.size())}));
+  EXPECT_EQ(tasks, countries.size() + points.size() + boxed.size());
+  EXPECT_EQ(out.Sorted(), BruteForceByBounds(countries, points, true));
+
+  // Prior pairs: every other boxed pair and pairs of items no box holds.
+  Pairs prior;
+  std::set<unsigned> prior_countries, prior_points;
+  for (std::size_t k = 0; k < boxed.size(); k += 2) prior.push_back(boxed[k]);
+  prior.emplace_back(0, 1);
+  prior.emplace_back(1, 0);
+  for (auto const& [i, j] : prior) prior_countries.insert(i), prior_points.insert(j);
+  std::set<Pair> const boxed_set(boxed.begin(), boxed.end());
+  unsigned const prior_boxed = static_cast<unsigned>(std::count_if(
+      prior.begin(), prior.end(), [&](Pair const& p) { return boxed_set.count(p) != 0; }));
+  calls.clear();
+  VectorMatches restricted;
+  join(VectorInput(countries), VectorInput(points), restricted, VectorMatches(prior));
+  EXPECT_EQ(calls,
+            (std::vector<unsigned>{static_cast<unsigned>(prior_countries.size()),
+                                   static_cast<unsigned>(prior_points.size()), prior_boxed}));
+}
+
 // A few points per country (fewer than the join needs to unpack the short
 // rings): the short rings are walked through the values' views, the long
 // ones through their band index, and the pairs are the same.

@@ -6,8 +6,8 @@
 // point-like are counted but not kept: they never intersect). The join then
 // runs its phases on a small pool of --threads threads owned by this file;
 // the library itself starts none. A summary goes to standard error: values
-// read from each side, matches, and the time of the join proper (reading
-// excluded) with its rate.
+// read from each side, candidate pairs (boxes that meet), matches, and the
+// time of the join proper (reading excluded) with its rate.
 
 #include <unistd.h>
 
@@ -224,7 +224,7 @@ class JoinProgress {
     }
     last_ = now;
     char line[120];
-    std::snprintf(line, sizeof line, "\r\033[Kostrel: join pass %u of 2: %u of %u", pass_, done, n);
+    std::snprintf(line, sizeof line, "\r\033[Kostrel: join pass %u of 3: %u of %u", pass_, done, n);
     std::cerr << line << std::flush;
     shown_ = true;
   }
@@ -279,7 +279,12 @@ int RunJoin(JoinOptions const& options) {
   JoinProgress progress;
   ThreadPool pool(options.threads);
   ThreadPool::Tick const tick = [&](unsigned done, unsigned n) { progress.Tick(done, n); };
+  // The join runs build, query and verify as three executor calls, and the
+  // verify call has one task per candidate pair: its count is the number
+  // of candidates, told only when the three calls were seen.
+  std::vector<unsigned> passes;
   ostrel::IndexedIntersects const join([&](unsigned n, std::function<void(unsigned)> task) {
+    passes.push_back(n);
     progress.NextPass();
     pool.Run(n, task, tick);
   });
@@ -317,7 +322,10 @@ int RunJoin(JoinOptions const& options) {
   std::snprintf(rate, sizeof rate, "%.6f s on %u thread%s, %.0f values/s", took.count(),
                 options.threads, options.threads == 1 ? "" : "s",
                 took.count() > 0 ? static_cast<double>(tested) / took.count() : 0.0);
-  std::cerr << "ostrel: join: " << Plural(all.size(), "match") << ", " << rate << '\n';
+  std::string const candidates =
+      passes.size() == 3 ? Plural(passes[2], "candidate") + ", " : std::string();
+  std::cerr << "ostrel: join: " << candidates << Plural(all.size(), "match") << ", " << rate
+            << '\n';
   return Finish(totals, options.input);
 }
 
@@ -348,8 +356,8 @@ Runner AddJoin(CLI::App& app) {
           "the order of the files). Planar polygons use the even-odd rule; geographic\n"
           "polygons are taken as their rings say, the interior to the left of each ring.\n"
           "Both files are read first; values of other shapes are skipped. A summary\n"
-          "(values per side, matches, time and rate of the join without the reading)\n"
-          "goes to standard error.\n\n") +
+          "(values per side, candidate pairs, matches, time and rate of the join without\n"
+          "the reading) goes to standard error.\n\n") +
       ExitStatusHelp());
   return [options, command] { return *command ? RunJoin(*options) : -1; };
 }
