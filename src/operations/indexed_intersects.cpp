@@ -600,8 +600,9 @@ class Join {
       return a_indexed_ ? Intersect(other, ia, *candidate.point, ib)
                         : Intersect(*candidate.point, ia, other, ib);
     }
-    if (roles_[i] == kSphericalPolygons)
+    if (roles_[i] == kSphericalPolygons) {
       return PinnedContains<GeographyCoordinate>(*pinned, candidate);
+    }
     return PinnedContains<GeometryCoordinate>(*pinned, candidate);
   }
 
