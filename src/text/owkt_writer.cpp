@@ -38,7 +38,7 @@ std::size_t Format(char* buffer, double value, int digits) {
 // exponent of the first digit.
 struct Decimal {
   bool negative = false;
-  char digits[24] = {};
+  char digits[32] = {};
   int count = 0;
   int exponent = 0;
 };
@@ -99,6 +99,28 @@ std::size_t Render(char* buffer, Decimal const& d, Layout layout) {
   return static_cast<std::size_t>(out - buffer);
 }
 
+// The mantissa with its point after `point` digits (0: "0.1234", below 0:
+// as many zeros after the point, "0.001234" for -2), and the exponent that
+// keeps the value: d.exponent - point + 1.
+std::size_t RenderWithPoint(char* buffer, Decimal const& d, int point) {
+  char* out = buffer;
+  if (d.negative) *out++ = '-';
+  if (point <= 0) {
+    *out++ = '0';
+    *out++ = '.';
+    for (int i = point; i < 0; ++i) *out++ = '0';
+  }
+  for (int i = 0; i < point; ++i) *out++ = d.digits[i];
+  if (point > 0 && point < d.count) *out++ = '.';
+  for (int i = std::max(point, 0); i < d.count; ++i) *out++ = d.digits[i];
+  int const x = d.exponent - point + 1;
+  *out++ = 'E';
+  *out++ = x < 0 ? '-' : '+';
+  if (x > -10 && x < 10) *out++ = '0';
+  out = std::to_chars(out, out + 4, x < 0 ? -x : x).ptr;
+  return static_cast<std::size_t>(out - buffer);
+}
+
 std::size_t FormatLossless(char* buffer, double value, int digits) {
   return Render(buffer, Decompose(value, digits), Layout::Plain);
 }
@@ -138,12 +160,17 @@ double ReadBack(char const* text, std::size_t length) {
 // to p digits moves a number by at most half a unit of its p-th digit, so
 // once that unit is below the cell the first candidates usually succeed.
 // When no rounding does (the grammar's products and sums are not correctly
-// rounded, so a double that needs all 17 digits can be missed by an ulp), the
-// neighbours of the 17-digit decimal are tried; a number that no text
-// reaches is written with 17 digits.
+// rounded, so a double that needs all 17 digits can be missed by an ulp),
+// neighbouring decimals of up to 25 digits are tried, then the point moved;
+// a number that no text reaches is written with 17 digits (none is known:
+// 10^6 doubles of every binade each found a text).
+constexpr int kMaximumDigits = 25;
+constexpr int kMaximumLeadingZeros = 20;
+
 template <class Accept>
 void AppendExact(std::string& out, double value, double cell, Accept const& accept) {
-  char buffer[48];
+  // Sign, "0.", up to 20 zeros, the digits, an exponent.
+  char buffer[kMaximumDigits + kMaximumLeadingZeros + 16];
   if (!std::isfinite(value)) {
     out.append(buffer, Format(buffer, value, 6));
     return;
@@ -184,7 +211,7 @@ void AppendExact(std::string& out, double value, double cell, Accept const& acce
     std::size_t length = FormatLossless(buffer, value, digits);
     if (!accept(ReadBack(buffer, length))) continue;
     if (digits == first) {
-      char fewer[48];
+      char fewer[sizeof buffer];
       for (int d = digits - 1; d >= 1; --d) {
         std::size_t const n = FormatLossless(fewer, value, d);
         if (n > length || !accept(ReadBack(fewer, n))) break;
@@ -195,13 +222,15 @@ void AppendExact(std::string& out, double value, double cell, Accept const& acce
     out.append(buffer, length);
     return;
   }
-  // Decimals of 17 to 19 digits next to the value, in every layout. The
+  // Decimals of 17 to 25 digits next to the value, in every layout. The
   // grammar rounds at each step (a fraction's numerator above 2^53, the sum
   // of integer and fraction, the product with pow(10, e)), so a double that
   // needs 17 digits can be missed by an ulp; decimals finer than the
   // spacing of doubles, laid out so that the rounding happens elsewhere,
-  // reach it.
-  for (int digits = 17; digits <= 19; ++digits) {
+  // reach it. Some are reached only by a fraction of more than 19 digits,
+  // whose numerator the grammar rounds at every further digit (1 +
+  // 0x1.f0c35a6acb1dfp-1 is read from 22 digits, not from fewer).
+  for (int digits = 17; digits <= kMaximumDigits; ++digits) {
     Decimal const nearest = Decompose(value, digits);
     for (int step = 0; step <= 8; ++step) {
       for (int direction : {1, -1}) {
@@ -212,6 +241,29 @@ void AppendExact(std::string& out, double value, double cell, Accept const& acce
              {Layout::Plain, Layout::Scientific, Layout::IntegerMantissa, Layout::Fixed}) {
           if (layout == Layout::Fixed && (d.exponent < -20 || d.exponent > 18)) continue;
           std::size_t const length = Render(buffer, d, layout);
+          if (accept(ReadBack(buffer, length))) {
+            out.append(buffer, length);
+            return;
+          }
+        }
+      }
+    }
+  }
+  // Last, the decimal point anywhere in the mantissa or before zeros added
+  // to it, which moves the grammar's roundings once more: "0.5E-323"
+  // reaches the smallest subnormal, whose power pow(10, -324) is 0,
+  // 1.3089110986829864E-17 needs its point moved, and numbers near 1E-307
+  // need a power that is no subnormal.
+  for (int digits = 1; digits <= kMaximumDigits; ++digits) {
+    Decimal const nearest = Decompose(value, digits);
+    int const steps = digits >= 17 ? 8 : 0;
+    for (int step = 0; step <= steps; ++step) {
+      for (int direction : {1, -1}) {
+        if (step == 0 && direction < 0) continue;
+        Decimal d = nearest;
+        if (!Step(d, digits, direction * step)) continue;
+        for (int point = -kMaximumLeadingZeros; point <= d.count; ++point) {
+          std::size_t const length = RenderWithPoint(buffer, d, point);
           if (accept(ReadBack(buffer, length))) {
             out.append(buffer, length);
             return;
