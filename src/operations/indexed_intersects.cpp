@@ -579,31 +579,24 @@ class Join {
     Spatial const* va = a_.input->Get(ia);
     Spatial const* vb = b_.input->Get(ib);
     if (va == nullptr || vb == nullptr) return;
+    // A single point still handed out as read, against a pinned polygonal
+    // item still handed out as pinned: the carried coordinate goes straight
+    // to the pinned polygons (the indexed item's role says their family; the
+    // point is of the same one, or it would be no candidate).
+    unsigned int const i = a_indexed_ ? ia : ib;
+    detail::PinnedItem const* pinned =
+        candidate.point != nullptr && candidate.point == (a_indexed_ ? vb : va)
+            ? PinnedOf(a_indexed_).Find(i)
+            : nullptr;
     bool found;
-    if (candidate.point != nullptr && candidate.point == (a_indexed_ ? vb : va)) {
-      found = PointIntersect(candidate, a_indexed_ ? ia : ib, a_indexed_ ? *va : *vb);
+    if (pinned != nullptr && pinned->GetValue() == (a_indexed_ ? va : vb)) {
+      found = roles_[i] == kSphericalPolygons
+                  ? PinnedContains<GeographyCoordinate>(*pinned, candidate)
+                  : PinnedContains<GeometryCoordinate>(*pinned, candidate);
     } else {
       found = Intersect(*va, ia, *vb, ib);
     }
     if (found) out_->Add({ia, ib});
-  }
-
-  // Calculate on the single point of a candidate and indexed item i, whose
-  // value is `other`: polygon by polygon through the pinned item when it is
-  // still the value handed out (the role says its family; the point is of
-  // the same one, or it would not be a candidate).
-  bool PointIntersect(Candidate const& candidate, unsigned int i, Spatial const& other) const {
-    detail::PinnedItem const* pinned = PinnedOf(a_indexed_).Find(i);
-    if (pinned == nullptr || pinned->GetValue() != &other) {
-      unsigned int const ia = a_indexed_ ? i : static_cast<unsigned int>(candidate.key >> 32);
-      unsigned int const ib = a_indexed_ ? static_cast<unsigned int>(candidate.key) : i;
-      return a_indexed_ ? Intersect(other, ia, *candidate.point, ib)
-                        : Intersect(*candidate.point, ia, other, ib);
-    }
-    if (roles_[i] == kSphericalPolygons) {
-      return PinnedContains<GeographyCoordinate>(*pinned, candidate);
-    }
-    return PinnedContains<GeometryCoordinate>(*pinned, candidate);
   }
 
   template <class C>

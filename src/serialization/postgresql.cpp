@@ -7,7 +7,6 @@
 #include "serialization/wkb_engine.hpp"
 #include "serialization/wkt_engine.hpp"
 #include "serialization/wkt_writer.hpp"
-
 #include "serialization/wrong_kind.hpp"
 
 namespace ostrel {

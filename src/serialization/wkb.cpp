@@ -3,7 +3,6 @@
 #include <stdexcept>
 
 #include "serialization/wkb_engine.hpp"
-
 #include "serialization/wrong_kind.hpp"
 
 namespace ostrel {

@@ -6,7 +6,6 @@
 #include "ostrel/kernel/winding_order.hpp"
 #include "serialization/wkt_engine.hpp"
 #include "serialization/wkt_writer.hpp"
-
 #include "serialization/wrong_kind.hpp"
 
 namespace ostrel {

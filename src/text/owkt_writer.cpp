@@ -63,45 +63,10 @@ Decimal Decompose(double value, int digits) {
 // and scientific beyond; the others are tried when Plain does not read back.
 enum class Layout { Plain, Scientific, IntegerMantissa, Fixed };
 
-std::size_t Render(char* buffer, Decimal const& d, Layout layout) {
-  char* out = buffer;
-  if (d.negative) *out++ = '-';
-  int const e = d.exponent;
-  bool const fixed = layout == Layout::Fixed || (layout == Layout::Plain && e >= -5 && e <= 18);
-  auto exponent = [&out](int x) {
-    *out++ = 'E';
-    *out++ = x < 0 ? '-' : '+';
-    if (x > -10 && x < 10) *out++ = '0';
-    out = std::to_chars(out, out + 4, x < 0 ? -x : x).ptr;
-  };
-  if (fixed && e < 0) {
-    *out++ = '0';
-    *out++ = '.';
-    for (int i = -1; i > e; --i) *out++ = '0';
-    for (int i = 0; i < d.count; ++i) *out++ = d.digits[i];
-  } else if (fixed) {
-    for (int i = 0; i <= e; ++i) *out++ = i < d.count ? d.digits[i] : '0';
-    if (d.count > e + 1) {
-      *out++ = '.';
-      for (int i = e + 1; i < d.count; ++i) *out++ = d.digits[i];
-    }
-  } else if (layout == Layout::IntegerMantissa) {
-    for (int i = 0; i < d.count; ++i) *out++ = d.digits[i];
-    exponent(e - d.count + 1);
-  } else {
-    *out++ = d.digits[0];
-    if (d.count > 1) {
-      *out++ = '.';
-      for (int i = 1; i < d.count; ++i) *out++ = d.digits[i];
-    }
-    exponent(e);
-  }
-  return static_cast<std::size_t>(out - buffer);
-}
-
-// The mantissa with its point after `point` digits (0: "0.1234", below 0:
-// as many zeros after the point, "0.001234" for -2), and the exponent that
-// keeps the value: d.exponent - point + 1.
+// The mantissa with its point after `point` digits (1: scientific
+// notation; d.count: an integer mantissa; 0: "0.1234"; below 0: as many
+// zeros after the point, "0.001234" for -2), and the exponent that keeps
+// the value, d.exponent - point + 1, always written ("E+00").
 std::size_t RenderWithPoint(char* buffer, Decimal const& d, int point) {
   char* out = buffer;
   if (d.negative) *out++ = '-';
@@ -118,6 +83,28 @@ std::size_t RenderWithPoint(char* buffer, Decimal const& d, int point) {
   *out++ = x < 0 ? '-' : '+';
   if (x > -10 && x < 10) *out++ = '0';
   out = std::to_chars(out, out + 4, x < 0 ? -x : x).ptr;
+  return static_cast<std::size_t>(out - buffer);
+}
+
+std::size_t Render(char* buffer, Decimal const& d, Layout layout) {
+  int const e = d.exponent;
+  bool const fixed = layout == Layout::Fixed || (layout == Layout::Plain && e >= -5 && e <= 18);
+  if (layout == Layout::IntegerMantissa) return RenderWithPoint(buffer, d, d.count);
+  if (!fixed) return RenderWithPoint(buffer, d, 1);
+  char* out = buffer;
+  if (d.negative) *out++ = '-';
+  if (e < 0) {
+    *out++ = '0';
+    *out++ = '.';
+    for (int i = -1; i > e; --i) *out++ = '0';
+    for (int i = 0; i < d.count; ++i) *out++ = d.digits[i];
+  } else {
+    for (int i = 0; i <= e; ++i) *out++ = i < d.count ? d.digits[i] : '0';
+    if (d.count > e + 1) {
+      *out++ = '.';
+      for (int i = e + 1; i < d.count; ++i) *out++ = d.digits[i];
+    }
+  }
   return static_cast<std::size_t>(out - buffer);
 }
 
@@ -140,6 +127,22 @@ bool Step(Decimal& d, int digits, int step) {
   }
   while (d.count > 1 && d.digits[d.count - 1] == '0') --d.count;
   return carry == 0 && d.digits[0] != '0';
+}
+
+// Calls `attempt` with the decimal of `digits` significant digits nearest to
+// `value`, then with those 1, -1, 2, -2, ... up to `steps` units of the last
+// digit away, until it returns true; whether it did.
+template <class Attempt>
+bool ForEachNeighbour(double value, int digits, int steps, Attempt const& attempt) {
+  Decimal const nearest = Decompose(value, digits);
+  for (int step = 0; step <= steps; ++step) {
+    for (int direction : {1, -1}) {
+      if (step == 0 && direction < 0) continue;
+      Decimal d = nearest;
+      if (Step(d, digits, direction * step) && attempt(d)) return true;
+    }
+  }
+  return false;
 }
 
 // What the reader's number grammar makes of a complete text, or NaN when it
@@ -230,24 +233,21 @@ void AppendExact(std::string& out, double value, double cell, Accept const& acce
   // reach it. Some are reached only by a fraction of more than 19 digits,
   // whose numerator the grammar rounds at every further digit (1 +
   // 0x1.f0c35a6acb1dfp-1 is read from 22 digits, not from fewer).
+  auto const reads_back = [&](std::size_t length) {
+    if (!accept(ReadBack(buffer, length))) return false;
+    out.append(buffer, length);
+    return true;
+  };
   for (int digits = 17; digits <= kMaximumDigits; ++digits) {
-    Decimal const nearest = Decompose(value, digits);
-    for (int step = 0; step <= 8; ++step) {
-      for (int direction : {1, -1}) {
-        if (step == 0 && direction < 0) continue;
-        Decimal d = nearest;
-        if (!Step(d, digits, direction * step)) continue;
-        for (Layout layout :
-             {Layout::Plain, Layout::Scientific, Layout::IntegerMantissa, Layout::Fixed}) {
-          if (layout == Layout::Fixed && (d.exponent < -20 || d.exponent > 18)) continue;
-          std::size_t const length = Render(buffer, d, layout);
-          if (accept(ReadBack(buffer, length))) {
-            out.append(buffer, length);
-            return;
-          }
-        }
+    bool const found = ForEachNeighbour(value, digits, 8, [&](Decimal const& d) {
+      for (Layout layout :
+           {Layout::Plain, Layout::Scientific, Layout::IntegerMantissa, Layout::Fixed}) {
+        if (layout == Layout::Fixed && (d.exponent < -20 || d.exponent > 18)) continue;
+        if (reads_back(Render(buffer, d, layout))) return true;
       }
-    }
+      return false;
+    });
+    if (found) return;
   }
   // Last, the decimal point anywhere in the mantissa or before zeros added
   // to it, which moves the grammar's roundings once more: "0.5E-323"
@@ -255,22 +255,13 @@ void AppendExact(std::string& out, double value, double cell, Accept const& acce
   // 1.3089110986829864E-17 needs its point moved, and numbers near 1E-307
   // need a power that is no subnormal.
   for (int digits = 1; digits <= kMaximumDigits; ++digits) {
-    Decimal const nearest = Decompose(value, digits);
-    int const steps = digits >= 17 ? 8 : 0;
-    for (int step = 0; step <= steps; ++step) {
-      for (int direction : {1, -1}) {
-        if (step == 0 && direction < 0) continue;
-        Decimal d = nearest;
-        if (!Step(d, digits, direction * step)) continue;
-        for (int point = -kMaximumLeadingZeros; point <= d.count; ++point) {
-          std::size_t const length = RenderWithPoint(buffer, d, point);
-          if (accept(ReadBack(buffer, length))) {
-            out.append(buffer, length);
-            return;
-          }
-        }
+    bool const found = ForEachNeighbour(value, digits, digits >= 17 ? 8 : 0, [&](Decimal const& d) {
+      for (int point = -kMaximumLeadingZeros; point <= d.count; ++point) {
+        if (reads_back(RenderWithPoint(buffer, d, point))) return true;
       }
-    }
+      return false;
+    });
+    if (found) return;
   }
   out.append(buffer, FormatLossless(buffer, value, 17));
 }

@@ -414,15 +414,22 @@ Pairs BruteForceByBounds(std::vector<SpatialPtr> const& polygons,
   return pairs;
 }
 
-class CountriesJoin : public IndexedIntersectsTest, public ::testing::WithParamInterface<bool> {};
+// The 177 countries, planar or geographic (with their rings made interior-
+// left) as the parameter says.
+class CountriesJoin : public IndexedIntersectsTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  static std::vector<SpatialPtr> Countries() {
+    return GetParam() ? CountriesInteriorLeft()
+                      : ReadAll("countries.wkt", CoordinateType::Geometry);
+  }
+};
 
 // 10^5 uniform points against the 177 countries: the same pairs under every
 // executor, in both argument orders (the countries indexed both times), and
 // the prior-pairs overload.
 TEST_P(CountriesJoin, EqualsTheBruteForceUnderEveryExecutor) {
   bool const geography = GetParam();
-  auto const countries =
-      geography ? CountriesInteriorLeft() : ReadAll("countries.wkt", CoordinateType::Geometry);
+  auto const countries = Countries();
   auto const points = RandomPoints(100000, geography, 77);
   Pairs const expected = BruteForceByBounds(countries, points, true);
   EXPECT_NEAR(expected.size() / 100000.0, 0.33, 0.02);
@@ -492,8 +499,7 @@ bool InSomeBox(Spatial const& polygons, Spatial const& point) {
 // over the items the prior pairs name, and only prior pairs are candidates.
 TEST_P(CountriesJoin, PhasesAreBuildQueryAndVerifyOverTheCandidates) {
   bool const geography = GetParam();
-  auto const countries =
-      geography ? CountriesInteriorLeft() : ReadAll("countries.wkt", CoordinateType::Geometry);
+  auto const countries = Countries();
   auto const points = RandomPoints(20000, geography, 91);
   Pairs boxed;
   for (unsigned i = 0; i < countries.size(); ++i) {
@@ -542,8 +548,7 @@ TEST_P(CountriesJoin, PhasesAreBuildQueryAndVerifyOverTheCandidates) {
 // ones through their band index, and the pairs are the same.
 TEST_P(CountriesJoin, FewPointsPerCountryEqualTheBruteForce) {
   bool const geography = GetParam();
-  auto const countries =
-      geography ? CountriesInteriorLeft() : ReadAll("countries.wkt", CoordinateType::Geometry);
+  auto const countries = Countries();
   auto const points = RandomPoints(1000, geography, 78);
   Pairs const expected = BruteForceByBounds(countries, points, true);
   EXPECT_NEAR(expected.size() / 1000.0, 0.33, 0.06);
@@ -560,8 +565,7 @@ INSTANTIATE_TEST_SUITE_P(PlanarAndGeographic, CountriesJoin, ::testing::Values(f
 // the arcs the direct test counts.
 TEST_P(CountriesJoin, PointsOnVertexMeridiansEqualTheBruteForce) {
   bool const geography = GetParam();
-  auto const countries =
-      geography ? CountriesInteriorLeft() : ReadAll("countries.wkt", CoordinateType::Geometry);
+  auto const countries = Countries();
   std::vector<SpatialPtr> points;
   std::size_t k = 0;
   for (auto const& country : countries) {

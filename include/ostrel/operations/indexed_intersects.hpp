@@ -12,14 +12,15 @@
 // Candidates repeat only when an item has several points or polygons, and
 // only then are they made distinct.
 //
-// The phases run on the executor given to the constructor: the build over
-// the indexed items, then the query over the other items, each of whose
-// tasks also runs the exact test on that item's candidates. Called with a
-// count n and a task, the executor must call the task once for every index
-// in [0, n), in any order and on any threads, and return only when all calls
-// have finished (so that the calls happen before its return). The library
-// starts no threads. Tasks share no lock per item; each thread that runs
-// tasks keeps its own buffers.
+// The three phases run on the executor given to the constructor, one call
+// each: the build over the indexed items, the query over the other items,
+// and the exact test over the candidate pairs, one task per pair. Called
+// with a count n and a task, the executor must call the task once for every
+// index in [0, n), in any order and on any threads, and return only when all
+// calls have finished (so that the calls happen before its return). The
+// library starts no threads. Tasks share no lock per item; each thread that
+// runs tasks keeps its own buffers. A query task may also call Input::Get
+// for an item a few indices ahead, to prefetch its value.
 //
 // Inputs and matches: Input::Get(i) is called concurrently and must be safe
 // for concurrent reads (null means item i is absent); Matches::Add is called
